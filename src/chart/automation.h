@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/failure.h"
+
+// The late-bound automation interface through which the chart code drives the spreadsheet application: an
+// object answers get, let and call by member name with variant arguments, and a failing member throws a
+// Failure carrying the description the application returns.
+namespace rw::automation {
+
+class Object;
+using ObjectRef = std::shared_ptr<Object>;
+
+using Variant =
+    std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, ObjectRef>;
+using Args = std::vector<Variant>;
+
+// The member name that stands for an object's default value.
+inline constexpr std::string_view kDefaultMember = "";
+
+class Object {
+  public:
+    virtual ~Object() = default;
+    virtual Variant get(std::string_view member, const Args& args) = 0;
+    virtual void let(std::string_view member, const Args& args, const Variant& value) = 0;
+    virtual Variant call(std::string_view member, const Args& args) = 0;
+};
+
+// Creates application objects by class name ("Excel.Application"); every call a new, separate instance.
+class ObjectFactory {
+  public:
+    virtual ~ObjectFactory() = default;
+    virtual ObjectRef createObject(const std::string& className) = 0;
+};
+
+// Attaches to an application that is already running; fails when none runs. Never starts one.
+class ActiveObjectLookup {
+  public:
+    virtual ~ActiveObjectLookup() = default;
+    virtual ObjectRef getActiveObject(const std::string& className) = 0;
+};
+
+// Conversions a member applies to its arguments; each failure is a Failure with the usual wording.
+std::int32_t toInt32(const Variant& v);  // integers, and doubles or numeric text rounded half to even
+double toDouble(const Variant& v);       // numbers, and numeric text
+std::string toText(const Variant& v);    // text, and numbers in their shortest decimal form
+bool toBool(const Variant& v);
+ObjectRef toObject(const Variant& v);  // fails with "Object required" for anything but an object
+const char* typeName(const Variant& v);
+
+// A held reference with the chaining the chart code reads best with:
+//   Dispatch(sheet).get("Cells", {2, 2}).get("Font").let("Size", int16_t{20});
+// Using an unset reference fails with "Object variable or With block variable not set".
+class Dispatch {
+  public:
+    Dispatch() = default;
+    Dispatch(ObjectRef object) : object_(std::move(object)) {}  // NOLINT: implicit on purpose
+
+    Dispatch get(std::string_view member, const Args& args = {}) const;
+    Variant value(std::string_view member, const Args& args = {}) const;
+    void let(std::string_view member, const Variant& value) const { let(member, {}, value); }
+    void let(std::string_view member, const Args& args, const Variant& value) const;
+    Variant call(std::string_view member, const Args& args = {}) const;
+
+    const ObjectRef& object() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+    void reset() { object_.reset(); }
+
+  private:
+    Object& target() const;
+    ObjectRef object_;
+};
+
+}  // namespace rw::automation

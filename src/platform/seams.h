@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+// The small interfaces through which the windows reach everything a test must be able to answer: modal
+// message boxes, the browser, the clock and random numbers, the settings store, the clipboard, the process
+// list, the Save As dialog and the end of the program. Production wires the Qt implementations; tests wire
+// scripted ones (tests/support/scripted_seams.h).
+namespace rw {
+
+// Answers of a message box, with the values the routines compare against.
+enum MsgAnswer : int { kAnswerOk = 1, kAnswerYes = 6, kAnswerNo = 7 };
+enum class MsgIcon { None, Exclamation };
+enum class MsgButtons { Ok, YesNo };
+
+// The application's title, shown by a message box that is given no title of its own.
+inline const QString kAppTitle = QStringLiteral("Rootweave");
+
+class MessageBoxes {
+  public:
+    virtual ~MessageBoxes() = default;
+    // Shows a modal box and returns the answer. The text keeps its CR / CR LF line breaks exactly.
+    virtual int show(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
+                     int defaultAnswer) = 0;
+};
+
+class Browser {
+  public:
+    virtual ~Browser() = default;
+    virtual void openUrl(const QString& address) = 0;
+};
+
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    // Local time of day in seconds since midnight, with its fraction.
+    virtual double secondsSinceMidnight() = 0;
+    // A fine-grained, steadily increasing count, for seeding.
+    virtual std::uint64_t nanoseconds() = 0;
+};
+
+class RandomSource {
+  public:
+    virtual ~RandomSource() = default;
+    virtual void seed(std::uint64_t seed) = 0;
+    // Uniform in [0, 1).
+    virtual double next() = 0;
+};
+
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    virtual QString read(const QString& key, const QString& fallback) = 0;
+    virtual void write(const QString& key, const QString& value) = 0;
+};
+
+class Clipboard {
+  public:
+    virtual ~Clipboard() = default;
+    // Replaces the clipboard's content with a vector picture (SVG bytes), and a raster copy when given.
+    virtual void setPicture(const QByteArray& svg, const QByteArray& png) = 0;
+    // The vector picture the clipboard holds, or an empty array when it holds none.
+    virtual QByteArray picture() = 0;
+};
+
+class ProcessLookup {
+  public:
+    virtual ~ProcessLookup() = default;
+    // Names (command lines' program names) of the current user's running processes.
+    virtual QStringList runningProcessNames() = 0;
+};
+
+class SaveFileDialog {
+  public:
+    virtual ~SaveFileDialog() = default;
+    // Shows a modal Save As dialog; returns the chosen full path, or an empty string when cancelled.
+    // `filter` is in Qt's form ("Excel Files (*.xls)"). The dialog itself never asks about replacing.
+    virtual QString showSave(const QString& title, const QString& filter, const QString& fileName) = 0;
+};
+
+class ProgramEnd {
+  public:
+    virtual ~ProgramEnd() = default;
+    // Ends the program with this exit status. The production version does not return.
+    virtual void endProgram(int status) = 0;
+};
+
+// Everything a window is handed at construction.
+struct Platform {
+    MessageBoxes& messages;
+    Browser& browser;
+    Clock& clock;
+    RandomSource& random;
+    SettingsStore& settings;
+    Clipboard& clipboard;
+    ProcessLookup& processes;
+    SaveFileDialog& saveDialog;
+    ProgramEnd& programEnd;
+    QString programFolder;  // folder of the executable, no trailing separator
+};
+
+}  // namespace rw

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/seams.h"
+
+// Scripted stand-ins for the platform seams: they record what the program asked and answer as told.
+namespace rw::test {
+
+struct ShownBox {
+    QString text;
+    QString title;
+    MsgIcon icon;
+    MsgButtons buttons;
+    int defaultAnswer;
+};
+
+class ScriptedMessageBoxes : public MessageBoxes {
+  public:
+    int show(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
+             int defaultAnswer) override {
+        shown.push_back({text, title, icon, buttons, defaultAnswer});
+        if (onShow) {
+            onShow(shown.back());
+        }
+        if (!answers.empty()) {
+            int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == MsgButtons::Ok ? kAnswerOk : defaultAnswer;
+    }
+    std::vector<ShownBox> shown;
+    std::deque<int> answers;  // answers to give, in order; afterwards OK or the default button
+    std::function<void(const ShownBox&)> onShow;
+};
+
+class ScriptedBrowser : public Browser {
+  public:
+    void openUrl(const QString& address) override { opened.push_back(address); }
+    QStringList opened;
+};
+
+class ScriptedClock : public Clock {
+  public:
+    double secondsSinceMidnight() override { return seconds; }
+    std::uint64_t nanoseconds() override { return nanos += nanoStep; }
+    double seconds = 43200.0;
+    std::uint64_t nanos = 1'000'000'000;
+    std::uint64_t nanoStep = 1'234'567;
+};
+
+// Draws come from `draws` in order while there are any, then from a simple generator of the seed.
+class ScriptedRandom : public RandomSource {
+  public:
+    void seed(std::uint64_t s) override {
+        seeds.push_back(s);
+        state_ = s * 6364136223846793005ULL + 1442695040888963407ULL;
+    }
+    double next() override {
+        if (!draws.empty()) {
+            double d = draws.front();
+            draws.pop_front();
+            return d;
+        }
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+    }
+    std::deque<double> draws;
+    std::vector<std::uint64_t> seeds;
+
+  private:
+    std::uint64_t state_ = 88172645463325252ULL;
+};
+
+class MemorySettings : public SettingsStore {
+  public:
+    QString read(const QString& key, const QString& fallback) override {
+        auto it = values.find(key);
+        return it == values.end() ? fallback : it->second;
+    }
+    void write(const QString& key, const QString& value) override {
+        if (failWrites) {
+            throw Failure("Settings store refused the write");
+        }
+        values[key] = value;
+        ++writes;
+    }
+    std::map<QString, QString> values;
+    int writes = 0;
+    bool failWrites = false;
+};
+
+class MemoryClipboard : public Clipboard {
+  public:
+    void setPicture(const QByteArray& svgBytes, const QByteArray& pngBytes) override {
+        svg = svgBytes;
+        png = pngBytes;
+    }
+    QByteArray picture() override { return svg; }
+    QByteArray svg;
+    QByteArray png;
+};
+
+class ScriptedProcesses : public ProcessLookup {
+  public:
+    QStringList runningProcessNames() override { return names; }
+    QStringList names;
+};
+
+class ScriptedSaveDialog : public SaveFileDialog {
+  public:
+    QString showSave(const QString& title, const QString& filter, const QString& fileName) override {
+        asked.push_back({title, filter, fileName});
+        if (onShow) {
+            onShow();
+        }
+        if (answers.empty()) {
+            return {};
+        }
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    struct Asked {
+        QString title, filter, fileName;
+    };
+    std::vector<Asked> asked;
+    std::deque<QString> answers;  // chosen paths in order; empty string = cancel
+    std::function<void()> onShow;
+};
+
+class RecordingProgramEnd : public ProgramEnd {
+  public:
+    void endProgram(int status) override { statuses.push_back(status); }
+    std::vector<int> statuses;
+};
+
+// All seams in one place, with a Platform view over them.
+struct ScriptedPlatform {
+    ScriptedMessageBoxes messages;
+    ScriptedBrowser browser;
+    ScriptedClock clock;
+    ScriptedRandom random;
+    MemorySettings settings;
+    MemoryClipboard clipboard;
+    ScriptedProcesses processes;
+    ScriptedSaveDialog saveDialog;
+    RecordingProgramEnd programEnd;
+    QString programFolder;
+
+    Platform platform() {
+        return Platform{messages,  browser,   clock,      random,     settings,
+                        clipboard, processes, saveDialog, programEnd, programFolder};
+    }
+};
+
+}  // namespace rw::test
