@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QCursor>
+#include <QWidget>
+#include <optional>
+
+namespace rw {
+
+// A window's mouse pointer: default (0), hourglass (11) or custom (99), the custom one showing the hover
+// cursor when one was loaded and the default arrow otherwise.
+enum MousePointer : int { kPointerDefault = 0, kPointerHourglass = 11, kPointerCustom = 99 };
+
+class MousePointerControl {
+  public:
+    explicit MousePointerControl(QWidget& window) : window_(window) {}
+
+    int get() const { return pointer_; }
+    void set(int pointer);
+    void setHoverCursor(const QCursor& cursor);
+    bool hasHoverCursor() const { return hover_.has_value(); }
+
+    // The hover rule of both windows: over a button the hand, over the background the arrow, and the
+    // hourglass is never replaced.
+    void onButtonHover() {
+        if (pointer_ != kPointerHourglass) {
+            set(kPointerCustom);
+        }
+    }
+    void onBackgroundHover() {
+        if (pointer_ != kPointerHourglass) {
+            set(kPointerDefault);
+        }
+    }
+
+  private:
+    QWidget& window_;
+    int pointer_ = kPointerDefault;
+    std::optional<QCursor> hover_;
+};
+
+}  // namespace rw

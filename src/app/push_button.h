@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace rw {
+
+// The push button both windows use: a click, and a notification whenever the mouse moves over it (with or
+// without a button held). Captions and the Arial 11.25 pt bold font are fixed at construction.
+class PushButton : public QPushButton {
+    Q_OBJECT
+  public:
+    PushButton(const QString& caption, QWidget* parent);
+
+  signals:
+    void mouseMoved();
+
+  protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+}  // namespace rw
