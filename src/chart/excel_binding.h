@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "chart/automation.h"
+#include "spreadsheet/workbook.h"
+
+// The engine's only door: automation objects (Application, Workbooks, Workbook, Worksheet, Range, Font,
+// Interior, Border) that answer get, let and call by member name and drive the in-process spreadsheet
+// engine in src/spreadsheet.
+namespace rw::chart {
+
+// Creates engine applications for the class name "Excel.Application": each call a new, separate instance.
+class EngineFactory : public automation::ObjectFactory {
+  public:
+    // Called by Range.CopyPicture with the range's sheet and rectangle; unset -> CopyPicture fails with a
+    // clear description ("CopyPicture is not available").
+    using PictureSink = std::function<void(const sheet::Worksheet&, const sheet::CellRange&)>;
+    explicit EngineFactory(PictureSink copyPicture = {});
+    // Fails with "Cannot create object" for any other class name.
+    automation::ObjectRef createObject(const std::string& className) override;
+
+  private:
+    PictureSink copyPicture_;
+};
+
+}  // namespace rw::chart

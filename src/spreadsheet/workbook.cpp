@@ -1,0 +1,1 @@
+#include "spreadsheet/workbook.h"
