@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "chart/automation.h"
+#include "platform/error_report.h"
+
+// The ancestor chart: a two-line heading and one filled, framed box per ancestor, one column per
+// generation, written onto a worksheet cell by cell through the automation interface.
+namespace rw::chart {
+
+// number raised to the power exponent. The main window offers it as its public MyPower; the layout is
+// handed it, so the chart code does not depend on the window.
+double MyPower(double number, double exponent);
+
+using PowerFunction = std::function<double(double, double)>;
+
+// The report name of the "Start Creating Template" routine, whose trap the layout's statements run under.
+inline const QString kCreateTemplateReportName = QStringLiteral("Rootweave7/29/2014.Form1.PushButton1_Click");
+
+// Writes the whole chart onto `worksheet`: sheet font and column widths, the heading with `nameText` and
+// `generationsText` (both exactly as typed), then the tree of boxes for that many generations. Every step
+// is one statement of `trap`, labelled 116 to 196; a failing step is reported with its label and the layout
+// goes on with the next one.
+//
+// The caller has checked `generationsText` with checkGenerations. Should a text that fails that check reach
+// the layout anyway, the heading is written, the conversion at line 158 is reported, and no box is drawn:
+// never a partial tree.
+void layoutFamilyTree(ErrorTrap& trap, const automation::Dispatch& worksheet, const QString& nameText,
+                      const QString& generationsText, const PowerFunction& myPower = MyPower);
+
+}  // namespace rw::chart
