@@ -1,5 +1,12 @@
 #include "app/mouse_pointer.h"
 
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <algorithm>
+
+#include "platform/failure.h"
+
 namespace rw {
 
 void MousePointerControl::set(int pointer) {
@@ -22,6 +29,47 @@ void MousePointerControl::setHoverCursor(const QCursor& cursor) {
     if (pointer_ == kPointerCustom) {
         set(kPointerCustom);
     }
+}
+
+}  // namespace rw
+
+namespace rw {
+
+QCursor loadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Failure("Path/File access error");
+    }
+    QByteArray bytes = file.readAll();
+    // Directory: reserved 0, type (1 icon, 2 cursor), count; then the first 16-byte entry, whose fields 4 to
+    // 7 hold a cursor's hot spot.
+    const auto u16 = [&bytes](int at) {
+        return static_cast<int>(static_cast<unsigned char>(bytes[at])) |
+               (static_cast<int>(static_cast<unsigned char>(bytes[at + 1])) << 8);
+    };
+    if (bytes.size() < 22 || u16(0) != 0 || (u16(2) != 1 && u16(2) != 2) || u16(4) < 1) {
+        throw Failure("Invalid picture");
+    }
+    const bool isCursor = u16(2) == 2;
+    const int hotX = u16(10);
+    const int hotY = u16(12);
+    if (isCursor) {
+        // Read it as the equivalent icon: type 1, one plane, bit depth from the bitmap itself.
+        bytes[2] = 1;
+        bytes[10] = 1;
+        bytes[11] = 0;
+        bytes[12] = 0;
+        bytes[13] = 0;
+    }
+    QImage image;
+    if (!image.loadFromData(bytes, "ICO") || image.isNull()) {
+        throw Failure("Invalid picture");
+    }
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    if (!isCursor) {
+        return QCursor(pixmap, image.width() / 2, image.height() / 2);
+    }
+    return QCursor(pixmap, std::min(hotX, image.width() - 1), std::min(hotY, image.height() - 1));
 }
 
 }  // namespace rw

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QString>
 #include <QWidget>
 #include <optional>
 
@@ -9,6 +10,11 @@ namespace rw {
 // A window's mouse pointer: default (0), hourglass (11) or custom (99), the custom one showing the hover
 // cursor when one was loaded and the default arrow otherwise.
 enum MousePointer : int { kPointerDefault = 0, kPointerHourglass = 11, kPointerCustom = 99 };
+
+// Loads a Windows cursor (.cur) or icon (.ico) file as a cursor, with the hot spot the file gives (an icon's
+// is its centre). An unreadable file fails with "Path/File access error", anything but such a picture with
+// "Invalid picture".
+QCursor loadCursorFile(const QString& path);
 
 class MousePointerControl {
   public:

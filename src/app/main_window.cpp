@@ -1,0 +1,210 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFont>
+#include <QIcon>
+#include <QMouseEvent>
+#include <cmath>
+#include <utility>
+
+#include "app/main_routines.h"
+#include "platform/addresses.h"
+#include "platform/error_report.h"
+#include "platform/failure.h"
+
+namespace rw {
+
+namespace {
+
+const QString kKeyText1 = QStringLiteral("Text1");
+const QString kKeyText2 = QStringLiteral("Text2");
+const QString kSampleName = QStringLiteral("Jonas Wexley");
+const QString kSampleGenerations = QStringLiteral("5");
+
+QFont inputFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QRect twipRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+}  // namespace
+
+Form1::Form1(const Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      SkinFramework1(std::make_unique<SkinFramework>()),
+      platform_(platform),
+      mousePointer_(*this) {
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+    setFixedSize(twips(8040), twips(3015));
+    Main::SetBackground(*this, Qt::white);
+    setMouseTracking(true);
+
+    PushButton1 = new PushButton(QStringLiteral("Start Creating Template"), this);
+    PushButton1->setGeometry(twipRect(120, 120, 7800, 405));
+    PushButton6 = new PushButton(QStringLiteral("Help"), this);
+    PushButton6->setGeometry(twipRect(120, 630, 3840, 405));
+    PushButton7 = new PushButton(QStringLiteral("Load Sample/Example Data"), this);
+    PushButton7->setGeometry(twipRect(4080, 630, 3840, 405));
+
+    const auto makeFrame = [this](const QString& caption, int top) {
+        auto* frame = new QGroupBox(caption, this);
+        frame->setGeometry(twipRect(120, top, 7815, 855));
+        frame->setFont(inputFont());
+        Main::SetBackground(*frame, Qt::white);
+        auto* text = new QLineEdit(frame);
+        text->setGeometry(twipRect(240, 300, 7335, 375));
+        text->setFont(inputFont());
+        text->installEventFilter(this);
+        return std::make_pair(frame, text);
+    };
+    std::tie(Frame1, Text1) = makeFrame(QStringLiteral("Family Tree For"), 1110);
+    std::tie(Frame2, Text2) = makeFrame(QStringLiteral("Number Of Generations (Including Youself)"), 2040);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton6->setObjectName(QStringLiteral("PushButton6"));
+    PushButton7->setObjectName(QStringLiteral("PushButton7"));
+
+    // Tab order: the two inputs, then the buttons; the frames take no focus.
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, PushButton1);
+    setTabOrder(PushButton1, PushButton6);
+    setTabOrder(PushButton6, PushButton7);
+    Text1->setFocus();
+
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    connect(PushButton1, &PushButton::mouseMoved, this, [this] { PushButton1_MouseMove(); });
+    connect(PushButton6, &PushButton::mouseMoved, this, [this] { PushButton6_MouseMove(); });
+    connect(PushButton7, &PushButton::mouseMoved, this, [this] { PushButton7_MouseMove(); });
+}
+
+template <typename Body>
+void Form1::untrapped(Body&& body) {
+    runUntrapped(platform_.messages, platform_.programEnd, std::forward<Body>(body));
+}
+
+double Form1::MyPower(double number, double exponent) {
+    const double result = std::pow(number, exponent);
+    if (std::isnan(result) && !std::isnan(number) && !std::isnan(exponent)) {
+        throw Failure("Invalid procedure call or argument");
+    }
+    if (std::isinf(result) && std::isfinite(number) && std::isfinite(exponent)) {
+        throw Failure(number == 0.0 ? "Division by zero" : "Overflow");
+    }
+    return result;
+}
+
+void Form1::Form_Load() {
+    untrapped([this] {
+        Main::CenterForm(*this);
+        Main::ApplySkin(*this, *SkinFramework1, platform_.programFolder);
+        setWindowTitle(kAppTitle);
+        setWindowIcon(QIcon(QStringLiteral(":/rootweave/rootweave.svg")));
+        const QString cursorFile = platform_.programFolder + QStringLiteral("/HAND-M.CUR");
+        if (Main::FileExists(cursorFile)) {
+            mousePointer_.setHoverCursor(loadCursorFile(cursorFile));
+        }
+        Main::OpenHomePageAtRandom(platform_.clock, platform_.random, platform_.browser);
+        // Each assignment that changes a box's text is stored back at once, so a first start creates both
+        // keys.
+        Text1->setText(platform_.settings.read(kKeyText1, kSampleName));
+        Text2->setText(platform_.settings.read(kKeyText2, kSampleGenerations));
+    });
+}
+
+void Form1::Form_Unload() {
+    platform_.programEnd.endProgram(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Form_MouseMove() {
+    untrapped([this] { mousePointer_.onBackgroundHover(); });
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    // Only the window's own background counts; moves over a frame that reach the window do not.
+    if (childAt(event->position().toPoint()) == nullptr) {
+        Form_MouseMove();
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == Text1) {
+            Text1_GotFocus();
+        } else if (watched == Text2) {
+            Text2_GotFocus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::Text1_Change() {
+    untrapped([this] { platform_.settings.write(kKeyText1, Text1->text()); });
+}
+
+void Form1::Text2_Change() {
+    untrapped([this] { platform_.settings.write(kKeyText2, Text2->text()); });
+}
+
+void Form1::Text1_GotFocus() {
+    untrapped([this] { Text1->setSelection(0, static_cast<int>(Text1->text().length())); });
+}
+
+void Form1::Text2_GotFocus() {
+    untrapped([this] { Text2->setSelection(0, static_cast<int>(Text2->text().length())); });
+}
+
+void Form1::PushButton6_Click() {
+    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral(".Form1.PushButton6_Click"));
+    trap.run(100, [this] {
+        platform_.messages.show(QStringLiteral("Questions? Please contact Team Tolvane at ") +
+                                    QString::fromLatin1(addresses::kSupportPage),
+                                kAppTitle, MsgIcon::None, MsgButtons::Ok, kAnswerOk);
+    });
+}
+
+void Form1::PushButton7_Click() {
+    untrapped([this] {
+        Text1->setText(kSampleName);
+        Text2->setText(kSampleGenerations);
+    });
+}
+
+void Form1::PushButton1_MouseMove() {
+    untrapped([this] { mousePointer_.onButtonHover(); });
+}
+
+void Form1::PushButton6_MouseMove() {
+    untrapped([this] { mousePointer_.onButtonHover(); });
+}
+
+void Form1::PushButton7_MouseMove() {
+    untrapped([this] { mousePointer_.onButtonHover(); });
+}
+
+}  // namespace rw

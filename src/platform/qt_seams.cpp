@@ -1,0 +1,206 @@
+#include "platform/qt_seams.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTime>
+#include <QUrl>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/failure.h"
+
+namespace rw {
+
+QString messageDisplayText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+            }
+            out.append(QLatin1Char('\n'));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<QMessageBox> buildMessageBox(const QString& text, const QString& title, MsgIcon icon,
+                                             MsgButtons buttons, int defaultAnswer, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title.isEmpty() ? kAppTitle : title);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(messageDisplayText(text));
+    box->setIcon(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (buttons == MsgButtons::YesNo) {
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(defaultAnswer == kAnswerNo ? QMessageBox::No : QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
+        box->setDefaultButton(QMessageBox::Ok);
+        box->setEscapeButton(QMessageBox::Ok);
+    }
+    return box;
+}
+
+int QtMessageBoxes::show(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
+                         int defaultAnswer) {
+    auto box = buildMessageBox(text, title, icon, buttons, defaultAnswer, QApplication::activeWindow());
+    box->exec();
+    if (buttons == MsgButtons::Ok) {
+        return kAnswerOk;
+    }
+    // Closing the box any other way than with Yes counts as No.
+    return box->clickedButton() == box->button(QMessageBox::Yes) ? kAnswerYes : kAnswerNo;
+}
+
+void QtBrowser::openUrl(const QString& address) {
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+double QtClock::secondsSinceMidnight() {
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+std::uint64_t QtClock::nanoseconds() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+}
+
+double Mt64Random::next() {
+    // The top 53 bits make a double in [0, 1) that never rounds up to 1.
+    return static_cast<double>(engine_() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+QtSettingsStore::QtSettingsStore()
+    : settings_(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"),
+                QStringLiteral("Rootweave")) {
+    settings_.beginGroup(QStringLiteral("Rootweave"));
+}
+
+QString QtSettingsStore::read(const QString& key, const QString& fallback) {
+    return settings_.value(key, fallback).toString();
+}
+
+void QtSettingsStore::write(const QString& key, const QString& value) {
+    settings_.setValue(key, value);
+    settings_.sync();
+    if (settings_.status() != QSettings::NoError) {
+        throw Failure("Cannot save the setting " + key.toStdString() + " to " + fileName().toStdString());
+    }
+}
+
+void QtClipboard::setPicture(const QByteArray& svg, const QByteArray& png) {
+    auto* data = new QMimeData;
+    data->setData(kSvgMime, svg);
+    if (!png.isEmpty()) {
+        data->setData(kPngMime, png);
+    }
+    QGuiApplication::clipboard()->setMimeData(data);  // the clipboard takes ownership
+}
+
+QByteArray QtClipboard::picture() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data == nullptr || !data->hasFormat(kSvgMime)) {
+        return {};
+    }
+    return data->data(kSvgMime);
+}
+
+QStringList processNamesFrom(const QByteArray& comm, const QByteArray& cmdline) {
+    QStringList names;
+    const qsizetype end = cmdline.indexOf('\0');
+    const QString first = QString::fromLocal8Bit(end < 0 ? cmdline : cmdline.left(end));
+    const qsizetype cut = std::max(first.lastIndexOf(QLatin1Char('/')), first.lastIndexOf(QLatin1Char('\\')));
+    const QString base = first.mid(cut + 1);
+    if (!base.isEmpty()) {
+        names.append(base);
+    }
+    const QString kernelName = QString::fromLocal8Bit(comm).trimmed();
+    if (!kernelName.isEmpty() && !names.contains(kernelName)) {
+        names.append(kernelName);
+    }
+    return names;
+}
+
+QStringList ProcProcessLookup::runningProcessNames() {
+    QStringList names;
+    const uid_t me = ::getuid();
+    const QDir proc(procRoot_);
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        entry.toLongLong(&numeric);
+        if (!numeric) {
+            continue;
+        }
+        const QString dir = proc.filePath(entry);
+        struct stat st {};
+        if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || st.st_uid != me) {
+            continue;  // gone meanwhile, or someone else's
+        }
+        QFile comm(dir + QStringLiteral("/comm"));
+        QFile cmdline(dir + QStringLiteral("/cmdline"));
+        QByteArray commText;
+        QByteArray cmdlineText;
+        if (comm.open(QIODevice::ReadOnly)) {
+            commText = comm.readAll();
+        }
+        if (cmdline.open(QIODevice::ReadOnly)) {
+            cmdlineText = cmdline.readAll();
+        }
+        names.append(processNamesFrom(commText, cmdlineText));
+    }
+    return names;
+}
+
+void configureSaveDialog(QFileDialog& dialog, const QString& title, const QString& filter,
+                         const QString& fileName) {
+    dialog.setWindowTitle(title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDefaultSuffix(QString());
+    if (!filter.isEmpty()) {
+        dialog.setNameFilters(filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts));
+    }
+    if (!fileName.isEmpty()) {
+        dialog.selectFile(fileName);
+    }
+}
+
+QString QtSaveFileDialog::showSave(const QString& title, const QString& filter, const QString& fileName) {
+    QFileDialog dialog(QApplication::activeWindow());
+    configureSaveDialog(dialog, title, filter, fileName);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+void QtProgramEnd::endProgram(int status) {
+    // Settings are written through on every change, so nothing is pending; flush what was printed.
+    std::fflush(nullptr);
+    std::exit(status);
+}
+
+QtPlatform::QtPlatform() : programFolder(QCoreApplication::applicationDirPath()) {}
+
+}  // namespace rw
