@@ -1,0 +1,233 @@
+#include "cli/chart_tool.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "chart/layout.h"
+#include "chart/number_parse.h"
+#include "platform/error_report.h"
+
+namespace rw::cli {
+
+namespace {
+
+using automation::Dispatch;
+
+const QString kTool = QStringLiteral("rootweave-chart");
+
+const QString kUsage = QStringLiteral(
+    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg]\n"
+    "\n"
+    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
+    "\n"
+    "  --generations N   generations to show, the person included; up to 15 (an .xls sheet holds no more).\n"
+    "                    Fractions round half to even; below 0.5 only the heading is written.\n"
+    "  --name TEXT       the person whose tree it is, shown in the title; may be empty (--name \"\").\n"
+    "  --output FILE     the workbook to write; an existing file is replaced.\n"
+    "  --picture FILE    also write a picture of the chart (SVG). Not available yet.\n"
+    "  -h, --help        show this help.\n"
+    "\n"
+    "Exit status: 0 when the workbook was written, 1 when it could not be made or written, 2 for a bad\n"
+    "command line or a refused number of generations.\n");
+
+int usageError(QTextStream& err, const QString& message) {
+    err << kTool << ": " << message << "\n"
+        << "Try 'rootweave-chart --help'.\n";
+    err.flush();
+    return kExitUsage;
+}
+
+int failed(QTextStream& err, const QString& message) {
+    err << kTool << ": " << message << "\n";
+    err.flush();
+    return kExitFailed;
+}
+
+// Why `path` cannot take the workbook, or nothing when it looks writable. The engine has the last word.
+std::optional<QString> outputProblem(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isDir()) {
+        return QStringLiteral("cannot write %1: it is a folder").arg(path);
+    }
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists()) {
+        return QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder.filePath());
+    }
+    if (!folder.isDir()) {
+        return QStringLiteral("cannot write %1: %2 is not a folder").arg(path, folder.filePath());
+    }
+    if (!folder.isWritable()) {
+        return QStringLiteral("cannot write %1: the folder %2 is not writable").arg(path, folder.filePath());
+    }
+    if (file.exists() && !file.isWritable()) {
+        return QStringLiteral("cannot write %1: the file is read-only").arg(path);
+    }
+    return std::nullopt;
+}
+
+// The picture of the finished chart is a later addition; this is where it will be written.
+std::optional<QString> pictureProblem(const QString& /*picturePath*/) {
+    return QStringLiteral("--picture is not available yet");
+}
+
+// The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
+// routine's line labels. Unlike the window, the tool stops as soon as a failure means no usable chart can
+// come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened.
+void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
+                  const QString& generations, const QString& savePath) {
+    Dispatch application;
+    Dispatch workbook;
+    Dispatch sheet;
+    if (!trap.run(110, [&] { application = factory.createObject("Excel.Application"); })) {
+        return;
+    }
+    const bool made =
+        trap.run(112, [&] { workbook = automation::toObject(application.get("Workbooks").call("Add")); }) &&
+        trap.run(114, [&] { application.let("Visible", false); }) &&
+        trap.run(116, [&] { sheet = workbook.get("ActiveSheet"); });
+    if (made) {
+        const int before = trap.reportsShown();
+        chart::layoutFamilyTree(trap, sheet, name, generations);
+        sheet.reset();
+        if (trap.reportsShown() == before) {
+            trap.run(216, [&] { workbook.call("SaveAs", {savePath.toStdString()}); });
+        }
+    }
+    sheet.reset();
+    trap.run(218, [&] { application.let("DisplayAlerts", false); });
+    if (workbook) {
+        trap.run(220, [&] { workbook.call("Close"); });
+    }
+    trap.run(222, [&] { application.call("Quit"); });
+}
+
+// A name beside `path` that no file has yet, for the draft of the workbook.
+QString draftPathFor(const QString& path) {
+    const QFileInfo file(path);
+    const QString stem = file.absolutePath() + QStringLiteral("/.") + file.completeBaseName() +
+                         QStringLiteral("-draft-") + QString::number(QCoreApplication::applicationPid());
+    for (int attempt = 0;; ++attempt) {
+        const QString candidate =
+            stem + QStringLiteral("-") + QString::number(attempt) + QStringLiteral(".xls");
+        if (!QFileInfo::exists(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+}  // namespace
+
+int StreamMessageBoxes::show(const QString& text, const QString& title, MsgIcon /*icon*/, MsgButtons buttons,
+                             int defaultAnswer) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    stream_ << (title.isEmpty() ? kAppTitle : title) << ":\n" << plain << "\n";
+    stream_.flush();
+    return buttons == MsgButtons::Ok ? kAnswerOk : defaultAnswer;
+}
+
+int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, QTextStream& out,
+                 QTextStream& err) {
+    QCommandLineParser parser;
+    const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
+    const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption outputOption(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption pictureOption(QStringLiteral("picture"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions({generationsOption, nameOption, outputOption, pictureOption, helpOption});
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+
+    if (!parser.parse(arguments)) {
+        return usageError(err, parser.errorText());
+    }
+    if (parser.isSet(helpOption)) {
+        out << kUsage;
+        out.flush();
+        return kExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(
+            err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    }
+    for (const QCommandLineOption* option :
+         {&generationsOption, &nameOption, &outputOption, &pictureOption}) {
+        if (parser.values(*option).size() > 1) {
+            return usageError(err,
+                              QStringLiteral("--%1 is given more than once").arg(option->names().first()));
+        }
+    }
+    QStringList missing;
+    for (const QCommandLineOption* option : {&generationsOption, &nameOption, &outputOption}) {
+        if (!parser.isSet(*option)) {
+            missing << QStringLiteral("--") + option->names().first();
+        }
+    }
+    if (!missing.isEmpty()) {
+        return usageError(err, QStringLiteral("missing %1").arg(missing.join(QStringLiteral(", "))));
+    }
+
+    const QString generations = parser.value(generationsOption);
+    const QString name = parser.value(nameOption);
+    const QString output = parser.value(outputOption);
+
+    switch (chart::checkGenerations(generations)) {
+        case chart::GenerationsCheck::NotNumeric:
+            return usageError(err, chart::kGenerationsNotNumeric);
+        case chart::GenerationsCheck::TooMany:
+            return usageError(err, chart::kGenerationsTooMany);
+        case chart::GenerationsCheck::Ok:
+            break;
+    }
+    if (output.isEmpty()) {
+        return usageError(err, QStringLiteral("--output needs a file name"));
+    }
+    if (parser.isSet(pictureOption)) {
+        if (std::optional<QString> problem = pictureProblem(parser.value(pictureOption))) {
+            return usageError(err, *problem);
+        }
+    }
+    if (std::optional<QString> problem = outputProblem(output)) {
+        return failed(err, *problem);
+    }
+
+    // The engine saves to a fresh name beside the output, and only a chart made without a single report
+    // takes the output's place: a failed run never leaves a partial chart there, nor replaces a good one.
+    const QString outputPath = QDir::cleanPath(QFileInfo(output).absoluteFilePath());
+    const QString draftPath = draftPathFor(outputPath);
+    StreamMessageBoxes reports(err);
+    ErrorTrap trap(reports, chart::kCreateTemplateReportName);
+    makeWorkbook(trap, factory, name, generations, draftPath);
+
+    if (trap.reportsShown() > 0) {
+        QFile::remove(draftPath);
+        return failed(err,
+                      QStringLiteral("the chart could not be made (%1 error report(s) above); %2 was not "
+                                     "written")
+                          .arg(trap.reportsShown())
+                          .arg(output));
+    }
+    if (!QFileInfo(draftPath).isFile()) {
+        return failed(err, QStringLiteral("%1 was not written").arg(output));
+    }
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
+                            std::filesystem::path(outputPath.toStdString()), error);
+    if (error) {
+        QFile::remove(draftPath);
+        return failed(
+            err, QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(error.message())));
+    }
+    out << "Wrote " << output << "\n";
+    out.flush();
+    return kExitOk;
+}
+
+}  // namespace rw::cli
