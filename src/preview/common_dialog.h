@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/seams.h"
+
+namespace rw::preview {
+
+// The common dialog object the save drives: the members it sets and reads, and ShowSave, which shows the
+// platform's Save As dialog. No default extension, no initial folder, no question about replacing a file.
+class CommonDialog {
+  public:
+    explicit CommonDialog(SaveFileDialog& dialog) : dialog_(dialog) {}
+
+    QString FileName;
+    QString DialogTitle;
+    QString Filter;  // "Description|pattern|Description|pattern|"
+
+    // Shows the modal Save As dialog. The chosen full path becomes FileName; a cancel leaves it as it was.
+    void ShowSave();
+
+  private:
+    SaveFileDialog& dialog_;
+};
+
+// Turns a filter in the "Description|pattern|..." form into Qt's ("Description (pattern);;..."): a
+// description that already names its pattern in brackets is used as it stands.
+QString qtFilter(const QString& pipeFilter);
+
+}  // namespace rw::preview

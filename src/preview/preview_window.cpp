@@ -1,0 +1,478 @@
+#include "preview/preview_window.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QMouseEvent>
+#include <cmath>
+
+#include "app/main_routines.h"
+#include "platform/checked.h"
+#include "platform/error_report.h"
+#include "platform/failure.h"
+#include "preview/file_copy.h"
+
+namespace rw {
+
+namespace {
+
+const QString kReportPrefix = QStringLiteral("Rootweave7/29/2014.Form2.");
+
+// Borders: the viewport a sunken edge of 2 pixels, the canvas a plain line of 1, the unscaled copy none.
+// With these the unscaled copy's inner size less 2 is exactly the picture's size.
+constexpr int kViewportBorder = 2;
+constexpr int kCanvasBorder = 1;
+constexpr int kCopyBorder = 0;
+
+// Largest position a scroll bar takes (its range is that of a 16-bit integer).
+constexpr std::int32_t kScrollMax = 32767;
+
+// A regular file at the path (what a search for normal files finds).
+bool isNormalFile(const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+void deleteFile(const QString& path) {
+    if (!QFile::remove(path)) {
+        throw Failure("Permission denied");
+    }
+}
+
+}  // namespace
+
+Form2::Form2(const Platform& platform, QWidget* mainWindow, QWidget* parent)
+    : QWidget(parent),
+      CommonDialog1(platform.saveDialog),
+      platform_(platform),
+      mainWindow_(mainWindow),
+      pointer_(*this) {
+    buildControls();
+    Form_Load();
+}
+
+template <typename Body>
+void Form2::untrapped(Body&& body) {
+    runUntrapped(platform_.messages, platform_.programEnd, std::forward<Body>(body));
+}
+
+void Form2::buildControls() {
+    setWindowTitle(QStringLiteral("Preview"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(9);
+    font.setBold(true);
+    setFont(font);
+    Main::SetBackground(*this, Qt::white);
+
+    constexpr int kMargin = 8;
+    constexpr int kViewWidth = 760;
+    constexpr int kViewHeight = 480;
+    constexpr int kBar = 17;
+    const int fullWidth = kViewWidth + kBar;
+
+    Picture2 = new preview::PictureBox(kViewportBorder, true, this);
+    Picture2->setGeometry(kMargin, kMargin, kViewWidth, kViewHeight);
+    Picture2->setCursor(Qt::ArrowCursor);
+    Picture2->setFocusPolicy(Qt::TabFocus);
+
+    Picture1 = new preview::PictureBox(kCanvasBorder, false, Picture2->inner());
+    Picture1->setGeometry(0, 0, 2 * kCanvasBorder, 2 * kCanvasBorder);
+    Picture1->setFocusPolicy(Qt::TabFocus);
+
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1->setGeometry(kMargin, kMargin + kViewHeight, kViewWidth, kBar);
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setGeometry(kMargin + kViewWidth, kMargin, kBar, kViewHeight);
+    for (QScrollBar* bar : {HScroll1, VScroll1}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setTracking(false);  // the canvas moves when the thumb is let go
+        bar->setFocusPolicy(Qt::StrongFocus);
+        bar->setCursor(Qt::ArrowCursor);
+    }
+
+    const int frameTop = kMargin + kViewHeight + kBar + 6;
+    Frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
+    Frame1->setGeometry(kMargin, frameTop, fullWidth, 70);
+    Frame1->setFocusPolicy(Qt::NoFocus);
+    Frame1->setMouseTracking(true);
+    Frame1->installEventFilter(this);
+    const int half = (fullWidth - 3 * kMargin) / 2;
+    PushButton1 = new PushButton(QStringLiteral("Zoom In"), Frame1);
+    PushButton1->setGeometry(kMargin, 22, half, 38);
+    PushButton2 = new PushButton(QStringLiteral("Zoom Out"), Frame1);
+    PushButton2->setGeometry(2 * kMargin + half, 22, half, 38);
+
+    const int rowTop = frameTop + 70 + kMargin;
+    const int rowHalf = (fullWidth - kMargin) / 2;
+    PushButton8 = new PushButton(QStringLiteral("< Back"), this);
+    PushButton8->setGeometry(kMargin, rowTop, rowHalf, 40);
+    PushButton6 = new PushButton(QStringLiteral("Save Results To Excel File"), this);
+    PushButton6->setGeometry(2 * kMargin + rowHalf, rowTop, fullWidth - rowHalf - kMargin, 40);
+
+    const int windowWidth = fullWidth + 2 * kMargin;
+    const int windowHeight = rowTop + 40 + kMargin;
+    setFixedSize(windowWidth, windowHeight);
+
+    Zoom_Ori = new preview::PictureBox(kCopyBorder, false, this);
+    Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
+    Zoom_Ori->hide();
+
+    setTabOrder(HScroll1, VScroll1);
+    setTabOrder(VScroll1, Picture2);
+    setTabOrder(Picture2, Picture1);
+    setTabOrder(Picture1, PushButton1);
+    setTabOrder(PushButton1, PushButton2);
+    setTabOrder(PushButton2, PushButton6);
+    setTabOrder(PushButton6, PushButton8);
+
+    setMouseTracking(true);
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    for (PushButton* button : {PushButton1, PushButton2, PushButton6, PushButton8}) {
+        connect(button, &PushButton::mouseMoved, this, [this] { pointer_.onButtonHover(); });
+    }
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(Picture1, &preview::PictureBox::mousePressed, this, [this](Qt::MouseButton b, QPointF at) {
+        Picture1_MouseDown(b, static_cast<float>(at.x()), static_cast<float>(at.y()));
+    });
+    connect(Picture1, &preview::PictureBox::mouseMoved, this, [this](Qt::MouseButtons b, QPointF at) {
+        Picture1_MouseMove(b, static_cast<float>(at.x()), static_cast<float>(at.y()));
+    });
+    connect(Picture1, &preview::PictureBox::mouseReleased, this, [this](Qt::MouseButton b, QPointF at) {
+        Picture1_MouseUp(b, static_cast<float>(at.x()), static_cast<float>(at.y()));
+    });
+}
+
+// --- Loading, hand-over, activation -------------------------------------------------------------------
+
+void Form2::Form_Load() {
+    untrapped([&] {
+        Main::SetFormColors(*this);
+        Main::CenterForm(*this);
+        const QString cursorFile = platform_.programFolder + QStringLiteral("/HAND-M.CUR");
+        if (Main::FileExists(cursorFile)) {
+            pointer_.setHoverCursor(loadCursorFile(cursorFile));
+        }
+        mFirstActivate = true;
+    });
+}
+
+void Form2::setExcelFile(const QString& path) {
+    mExcelFile = path;
+    mFirstActivate = true;
+}
+
+void Form2::loadCanvasPicture(const QString& path) {
+    std::shared_ptr<const preview::ChartPicture> picture;
+    try {
+        picture = preview::ChartPicture::fromFile(path);
+    } catch (...) {
+        setCanvasPicture(nullptr);
+        throw;
+    }
+    setCanvasPicture(std::move(picture));
+}
+
+void Form2::setCanvasPicture(std::shared_ptr<const preview::ChartPicture> picture) {
+    Picture1->setAutoSize(true);
+    Picture1->setPicture(std::move(picture));
+}
+
+bool Form2::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        Form_Activate();
+    }
+    return QWidget::event(event);
+}
+
+void Form2::Form_Activate() {
+    if (!mFirstActivate) {
+        return;
+    }
+    untrapped([&] { prepare(); });
+}
+
+void Form2::prepare() {
+    // The canvas: auto-size on, so it already has the picture's size plus its border.
+    Picture1->setAutoSize(true);
+    // The unscaled copy: the canvas's outer size and its picture.
+    Zoom_Ori->setOuterWidth(Picture1->outerWidth());
+    Zoom_Ori->setOuterHeight(Picture1->outerHeight());
+    Zoom_Ori->setPicture(Picture1->picture());
+    mZoom = 1.0F;
+    mOrigWidth = add32(Zoom_Ori->innerWidth(), -2);
+    mOrigHeight = add32(Zoom_Ori->innerHeight(), -2);
+    mZoomWidth = mOrigWidth;
+    mZoomHeight = mOrigHeight;
+    DrawZoomed();
+    SetupScrollbars();
+    mFirstActivate = false;
+}
+
+// --- Zoom ------------------------------------------------------------------------------------------------
+
+void Form2::PushButton1_Click() {
+    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton1_Click"));
+    trap.run(100, [&] { ZoomStep(0); });
+}
+
+void Form2::PushButton2_Click() {
+    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton2_Click"));
+    trap.run(100, [&] { ZoomStep(1); });
+}
+
+void Form2::ZoomStep(std::int32_t direction) {
+    const float value = direction == 0 ? mZoom + 0.25F : mZoom - 0.25F;
+    SetZoom(value);
+}
+
+void Form2::SetZoom(float value) {
+    if (value >= 0.25F && value <= 4.0F) {
+        mZoom = value;
+        DrawZoomed();
+    }
+}
+
+void Form2::DrawZoomed() {
+    const double zoomWidth = std::floor(static_cast<double>(mZoom) * mOrigWidth);
+    const double zoomHeight = std::floor(static_cast<double>(mZoom) * mOrigHeight);
+    mZoomWidth = round32(zoomWidth);
+    mZoomHeight = round32(zoomHeight);
+    if (mZoomWidth < 4000 && mZoomHeight < 9000) {
+        Picture1->clearPicture();
+        Picture1->setOuterWidth(mZoomWidth);
+        Picture1->setOuterHeight(mZoomHeight);
+        Picture1->drawStretched(Zoom_Ori->picture(), mOrigWidth, mOrigHeight, mZoomWidth, mZoomHeight);
+        pointer_.set(kPointerDefault);
+        // The scroll bars cover the zoomed canvas, by the same rule as at the preparation.
+        fitScrollbar(HScroll1, Picture1->outerWidth(), Picture2->outerWidth(), mHStep);
+        fitScrollbar(VScroll1, Picture1->outerHeight(), Picture2->outerHeight(), mVStep);
+        HScroll1->setValue(0);
+        VScroll1->setValue(0);
+        HScroll1->setEnabled(Picture2->innerWidth() < mZoomWidth);
+        VScroll1->setEnabled(Picture2->innerHeight() < mZoomHeight);
+    } else {
+        mZoom = 1.0F;
+        mOrigWidth = add32(Zoom_Ori->innerWidth(), -2);
+        mOrigHeight = add32(Zoom_Ori->innerHeight(), -2);
+        mZoomWidth = mOrigWidth;
+        mZoomHeight = mOrigHeight;
+    }
+}
+
+// --- Scrolling -------------------------------------------------------------------------------------------
+
+void Form2::SetupScrollbars() {
+    Picture1->move(Picture1->left(), 0);
+    Picture1->move(0, Picture1->top());
+    fitScrollbar(HScroll1, Picture1->outerWidth(), Picture2->outerWidth(), mHStep);
+    fitScrollbar(VScroll1, Picture1->outerHeight(), Picture2->outerHeight(), mVStep);
+}
+
+void Form2::fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step) {
+    if (canvas <= viewport) {
+        bar->setEnabled(false);
+        step = 0;
+        return;
+    }
+    const float d = static_cast<float>(add32(canvas, -viewport));
+    bar->setEnabled(true);
+    if (d <= 100.0F) {
+        bar->setMaximum(round32(d));
+        step = 1;
+    } else {
+        std::int32_t maximum = round32(d / 10.0);
+        std::int32_t newStep = 10;
+        if (maximum > kScrollMax) {
+            // Too many positions for a scroll bar: a larger step, with the last position at or past the end.
+            newStep = round32(std::ceil(static_cast<double>(d) / kScrollMax));
+            maximum = round32(std::ceil(static_cast<double>(d) / newStep));
+        }
+        bar->setMaximum(maximum);
+        step = newStep;
+    }
+    bar->setValue(0);
+}
+
+void Form2::HScroll1_Change() {
+    untrapped([&] { Picture1->move(-mul32(mHStep, HScroll1->value()), Picture1->top()); });
+}
+
+void Form2::VScroll1_Change() {
+    untrapped([&] { Picture1->move(Picture1->left(), -mul32(mVStep, VScroll1->value())); });
+}
+
+void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent) {
+    setByPercent(HScrollbar, percent);
+}
+
+void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent) {
+    setByPercent(VScrollbar, percent);
+}
+
+void Form2::setByPercent(QScrollBar* bar, std::int16_t percent) {
+    if (percent < 0) {
+        return;
+    }
+    const double v = percent / 100.0 * bar->maximum();
+    if (v > bar->maximum()) {
+        return;
+    }
+    bar->setValue(round32(v));
+}
+
+// --- Drag panning ----------------------------------------------------------------------------------------
+
+void Form2::Picture1_MouseDown(Qt::MouseButton, float x, float y) {
+    mDragX = x;
+    mDragY = y;
+}
+
+void Form2::Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y) {
+    if (buttons == Qt::NoButton) {
+        return;
+    }
+    untrapped([&] {
+        float newLeft = static_cast<float>(Picture1->left()) - mDragX + x;
+        if (newLeft > 0.0F) {
+            newLeft = 0.0F;
+        } else {
+            const auto limit = static_cast<float>(Picture2->innerWidth() - Picture1->outerWidth());
+            if (limit > newLeft) {
+                newLeft = limit;
+            }
+        }
+        float newTop = static_cast<float>(Picture1->top()) - mDragY + y;
+        if (newTop > 0.0F) {
+            newTop = 0.0F;
+        } else {
+            const auto limit = static_cast<float>(Picture2->innerHeight() - Picture1->outerHeight());
+            if (limit > newTop) {
+                newTop = limit;
+            }
+        }
+        Picture1->move(round32(newLeft), round32(newTop));
+    });
+}
+
+void Form2::Picture1_MouseUp(Qt::MouseButton, float, float) {
+    untrapped([&] {
+        // Where the canvas and the viewport are equally large the share is undefined: that bar stays.
+        const int dw = Picture1->outerWidth() - Picture2->outerWidth();
+        const int dh = Picture1->outerHeight() - Picture2->outerHeight();
+        std::int32_t h = 0;
+        std::int32_t v = 0;
+        if (dw != 0) {
+            h = round32(std::abs(static_cast<double>(Picture1->left())) / dw * 100.0);
+        }
+        if (dh != 0) {
+            v = round32(std::abs(static_cast<double>(Picture1->top())) / dh * 100.0);
+        }
+        if (dw != 0) {
+            SetHScrollbarByPercent(HScroll1, checkedFit<std::int16_t>(h));
+        }
+        if (dh != 0) {
+            SetVScrollbarByPercent(VScroll1, checkedFit<std::int16_t>(v));
+        }
+    });
+}
+
+// --- Saving ----------------------------------------------------------------------------------------------
+
+void Form2::PushButton6_Click() {
+    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton6_Click"));
+    QString chosen;
+    std::int16_t answer = 0;
+    trap.run(100, [&] { CommonDialog1.FileName = QString(); });
+    trap.run(102, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
+    trap.run(104, [&] { CommonDialog1.Filter = QStringLiteral("Excel Files (*.xls)|*.xls|"); });
+    trap.run(106, [&] { CommonDialog1.ShowSave(); });
+    trap.run(108, [&] { chosen = CommonDialog1.FileName; });
+    if (trap.test(110, [&] { return !chosen.isEmpty(); })) {
+        if (trap.test(112, [&] { return Main::FileExists(chosen); })) {
+            trap.run(114, [&] {
+                answer = checkedFit<std::int16_t>(platform_.messages.show(
+                    QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
+                    kAppTitle, MsgIcon::None, MsgButtons::YesNo, kAnswerYes));
+            });
+            if (trap.test(116, [&] { return answer == kAnswerYes; })) {
+                // The temporary workbook itself is never deleted: it is the only copy of the chart.
+                trap.run(118, [&] {
+                    if (!preview::sameFile(chosen, mExcelFile)) {
+                        deleteFile(chosen);
+                    }
+                });
+            }
+        } else {
+            trap.run(120, [&] { answer = kAnswerYes; });
+        }
+    }
+    if (trap.test(122, [&] { return answer == kAnswerYes; })) {
+        trap.run(124, [&] {
+            if (!preview::sameFile(chosen, mExcelFile)) {
+                preview::copyFileReplacing(mExcelFile, chosen);
+            }
+        });
+    }
+    trap.run(126, [&] {
+        platform_.messages.show(QStringLiteral("Done."), kAppTitle, MsgIcon::None, MsgButtons::Ok, kAnswerOk);
+    });
+}
+
+// --- Back and closing ------------------------------------------------------------------------------------
+
+void Form2::PushButton8_Click() {
+    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton8_Click"));
+    if (trap.test(100, [&] { return isNormalFile(mExcelFile); })) {
+        trap.run(102, [&] { deleteFile(mExcelFile); });
+    }
+    trap.run(104, [&] {
+        if (mainWindow_ != nullptr) {
+            mainWindow_->show();
+        }
+    });
+    trap.run(106, [&] { hide(); });
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    event->accept();
+    bool finished = false;
+    untrapped([&] {
+        if (isNormalFile(mExcelFile)) {
+            deleteFile(mExcelFile);
+        }
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        finished = true;
+    });
+    if (finished) {
+        platform_.programEnd.endProgram(0);
+    }
+}
+
+// --- Hover pointer ---------------------------------------------------------------------------------------
+
+void Form2::mouseMoveEvent(QMouseEvent* event) {
+    untrapped([&] { pointer_.onBackgroundHover(); });
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Frame1 && event->type() == QEvent::MouseMove) {
+        untrapped([&] { pointer_.onBackgroundHover(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace rw

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QScrollBar>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "app/mouse_pointer.h"
+#include "app/push_button.h"
+#include "platform/seams.h"
+#include "preview/chart_picture.h"
+#include "preview/common_dialog.h"
+#include "preview/picture_box.h"
+
+namespace rw {
+
+// The preview window: the chart picture on a canvas inside a clipping viewport with two scroll bars, zoom
+// buttons, saving the workbook and going back to the main window. All sizes inside it are pixels.
+//
+// The generation run hands a chart over in three steps: loadCanvasPicture(path), setExcelFile(path), show().
+class Form2 : public QWidget {
+    Q_OBJECT
+  public:
+    Form2(const Platform& platform, QWidget* mainWindow, QWidget* parent = nullptr);
+
+    // Controls.
+    QScrollBar* HScroll1;
+    QScrollBar* VScroll1;
+    preview::PictureBox* Picture2;  // the viewport
+    preview::PictureBox* Picture1;  // the canvas, inside the viewport
+    QGroupBox* Frame1;
+    PushButton* PushButton1;        // "Zoom In"
+    PushButton* PushButton2;        // "Zoom Out"
+    PushButton* PushButton6;        // "Save Results To Excel File"
+    PushButton* PushButton8;        // "< Back"
+    preview::PictureBox* Zoom_Ori;  // the unscaled copy, never shown
+    preview::CommonDialog CommonDialog1;
+
+    // State.
+    bool mFirstActivate = false;
+    float mZoom = 0.0F;
+    std::int32_t mOrigWidth = 0;
+    std::int32_t mOrigHeight = 0;
+    std::int32_t mZoomWidth = 0;
+    std::int32_t mZoomHeight = 0;
+    // Pixels per scroll position. 32 bits, and more than 10 where a 10-pixel step would need more scroll
+    // positions than a scroll bar has, so that the whole of a very tall chart stays reachable.
+    std::int32_t mHStep = 0;
+    std::int32_t mVStep = 0;
+    float mDragX = 0.0F;
+    float mDragY = 0.0F;
+
+    // The temporary workbook of the last run. Storing it also marks the picture for preparation.
+    const QString& excelFile() const { return mExcelFile; }
+    void setExcelFile(const QString& path);
+
+    // Hand-over, step 1: the canvas takes the picture in the file and its size. A file that cannot be read
+    // leaves the canvas empty and throws rw::Failure with a description; the window still works.
+    void loadCanvasPicture(const QString& path);
+    void setCanvasPicture(std::shared_ptr<const preview::ChartPicture> picture);
+
+    MousePointerControl& mousePointer() { return pointer_; }
+
+    // Zoom and scrolling.
+    void ZoomStep(std::int32_t direction);
+    void SetZoom(float value);
+    void DrawZoomed();
+    void SetupScrollbars();
+    void SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent);
+    void SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent);
+
+    // Handlers.
+    void Form_Load();
+    void Form_Activate();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton6_Click();
+    void PushButton8_Click();
+    void HScroll1_Change();
+    void VScroll1_Change();
+    void Picture1_MouseDown(Qt::MouseButton button, float x, float y);
+    void Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y);
+    void Picture1_MouseUp(Qt::MouseButton button, float x, float y);
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+    void prepare();
+    // Gives a scroll bar its range and step for a canvas of outer size `canvas` in a viewport of outer
+    // size `viewport`.
+    void fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step);
+    void setByPercent(QScrollBar* bar, std::int16_t percent);
+    template <typename Body>
+    void untrapped(Body&& body);
+
+    Platform platform_;
+    QWidget* mainWindow_;
+    MousePointerControl pointer_;
+    QString mExcelFile;
+};
+
+}  // namespace rw
