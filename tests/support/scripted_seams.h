@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/seams.h"
 
 // Scripted stand-ins for the platform seams: they record what the program asked and answer as told.
