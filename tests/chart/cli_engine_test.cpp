@@ -77,8 +77,9 @@ INSTANTIATE_TEST_SUITE_P(Generations, ChartToolWithEngine,
                                            ChartCase{"10", "Ten", 10}, ChartCase{"15", "Fifteen", 15},
                                            ChartCase{"2.5", "Half", 3}, ChartCase{"0", "Nobody", 0}),
                          [](const ::testing::TestParamInfo<ChartCase>& info) {
-                             return "N" + std::to_string(info.index) + "_" +
-                                    std::to_string(info.param.columns) + "Columns";
+                             std::string name = std::string("Text") + info.param.generations;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
                          });
 
 TEST(ChartToolProcess, BadInputExitsNonZeroWithAMessage) {
