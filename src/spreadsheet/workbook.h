@@ -388,6 +388,8 @@ class Worksheet {
     // --- for the codec ------------------------------------------------------------------------------
     // Stores a cell exactly as given (no merge or height rules); the reader uses it.
     void putCell(std::int32_t row, std::int32_t column, StyleId style);
+    void putText(std::int32_t row, std::int32_t column, std::string text);  // text already checked
+    void putNumber(std::int32_t row, std::int32_t column, double number);
     void setColumn(std::int32_t column, const ColumnInfo& info);
     void setCustomRowHeight(std::int32_t row, std::optional<std::uint16_t> twips);
     void addMergedRangeUnchecked(const CellRange& range);  // validated: no overlap, not a single cell
@@ -403,15 +405,19 @@ class Worksheet {
         std::uint32_t value;  // index into texts_ or numbers_
     };
     struct Row {
-        std::vector<Cell> cells;   // ascending by column
-        std::uint16_t height = 0;  // own height in twips; 0 = default
+        std::vector<Cell> cells;    // ascending by column
+        std::uint16_t height = 0;   // own height in twips; 0 = default
+        bool manualHeight = false;  // set by hand: a larger font does not grow it
     };
 
     Cell& cellAt(std::int32_t row, std::int32_t column);  // creates it with its column's format
     const Cell* findCell(std::int32_t row, std::int32_t column) const;
     CellView view(std::int32_t row, const Cell& c) const;
     void growRowForFont(std::int32_t row, StyleId style);
-    void checkNotHiddenByMerge(const CellRange& range) const;
+    void checkRange(const CellRange& range) const;
+    void markMergeRows(const CellRange& range);
+    template <typename Fn>
+    void forEachValueCell(const CellRange& range, Fn&& fn);
 
     Workbook* workbook_;
     StyleTable* styles_;
@@ -419,6 +425,7 @@ class Worksheet {
     std::vector<Row> rows_;  // index row - 1; grows on demand
     std::array<ColumnInfo, kMaxColumns> columns_{};
     std::vector<CellRange> merges_;
+    std::vector<bool> mergeRows_ = std::vector<bool>(kMaxRows, false);  // rows touched by a merged area
     std::vector<std::string> texts_;
     std::vector<double> numbers_;
     std::uint16_t defaultColumnCharacters_ = 8;
@@ -459,6 +466,9 @@ class Workbook {
     bool hasCustomPalette() const { return palette_ != defaultPalette(); }
 
   private:
+    friend class Worksheet;
+    void checkSheetName(const std::string& name, const Worksheet* self) const;
+
     std::unique_ptr<StyleTable> styles_;
     std::vector<std::unique_ptr<Worksheet>> sheets_;
     std::size_t active_ = 0;

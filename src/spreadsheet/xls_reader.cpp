@@ -1,0 +1,686 @@
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+
+#include "platform/failure.h"
+#include "spreadsheet/biff.h"
+#include "spreadsheet/byte_io.h"
+#include "spreadsheet/compound_file.h"
+#include "spreadsheet/text.h"
+#include "spreadsheet/xls_codec.h"
+
+namespace rw::sheet {
+
+namespace {
+
+[[noreturn]] void damaged(const std::string& what) {
+    throw Failure("The file is damaged: " + what);
+}
+
+struct Record {
+    std::uint16_t id;
+    std::size_t pos;  // stream position of the record header
+    std::span<const std::uint8_t> body;
+};
+
+// Walks the records of the workbook stream.
+class RecordStream {
+  public:
+    explicit RecordStream(std::span<const std::uint8_t> stream) : stream_(stream) {}
+    void seek(std::size_t pos) {
+        if (pos > stream_.size()) {
+            damaged("a sheet lies past the end of the workbook stream");
+        }
+        pos_ = pos;
+    }
+    bool atEnd() const { return pos_ + 4 > stream_.size(); }
+    Record next() {
+        if (pos_ + 4 > stream_.size()) {
+            damaged("the workbook stream ends in the middle of a record");
+        }
+        const std::uint16_t id = static_cast<std::uint16_t>(stream_[pos_] | (stream_[pos_ + 1] << 8));
+        const std::size_t len = stream_[pos_ + 2] | (stream_[pos_ + 3] << 8);
+        if (len > biff::kMaxBody) {
+            damaged("a record is longer than the format allows");
+        }
+        if (pos_ + 4 + len > stream_.size()) {
+            damaged("the workbook stream ends in the middle of a record");
+        }
+        Record r{id, pos_, stream_.subspan(pos_ + 4, len)};
+        pos_ += 4 + len;
+        return r;
+    }
+    std::uint16_t peekId() const {
+        return atEnd() ? 0 : static_cast<std::uint16_t>(stream_[pos_] | (stream_[pos_ + 1] << 8));
+    }
+
+  private:
+    std::span<const std::uint8_t> stream_;
+    std::size_t pos_ = 0;
+};
+
+std::u16string readChars(bytes::Reader& r, std::size_t count, bool wide) {
+    std::u16string s;
+    s.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        s.push_back(wide ? static_cast<char16_t>(r.u16()) : static_cast<char16_t>(r.u8()));
+    }
+    return s;
+}
+
+// XLUnicodeString / ShortXLUnicodeString, with optional rich-text and phonetic parts skipped.
+std::string readString(bytes::Reader& r, bool shortCount) {
+    const std::size_t count = shortCount ? r.u8() : r.u16();
+    const std::uint8_t flags = r.u8();
+    std::size_t runs = 0, ext = 0;
+    if (flags & 0x08) {
+        runs = r.u16();
+    }
+    if (flags & 0x04) {
+        ext = r.u32();
+    }
+    const std::u16string s = readChars(r, count, flags & 0x01);
+    r.skip(runs * 4);
+    r.skip(ext);
+    return text::toUtf8(s);
+}
+
+// The SST and its CONTINUE records, read as one sequence of segments.
+class SstReader {
+  public:
+    explicit SstReader(std::vector<std::span<const std::uint8_t>> segments) : segs_(std::move(segments)) {}
+
+    std::uint32_t u32() {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            v |= std::uint32_t{byte()} << (8 * i);
+        }
+        return v;
+    }
+    std::uint16_t u16() { return static_cast<std::uint16_t>(byte() | (byte() << 8)); }
+
+    std::string string() {
+        const std::size_t count = u16();
+        std::uint8_t flags = byte();
+        std::size_t runs = 0, ext = 0;
+        if (flags & 0x08) {
+            runs = u16();
+        }
+        if (flags & 0x04) {
+            ext = u32();
+        }
+        std::u16string s;
+        s.reserve(std::min<std::size_t>(count, 8224));
+        while (s.size() < count) {
+            if (off_ == segs_[seg_].size()) {
+                // Characters go on in the next CONTINUE, which starts with a fresh option byte.
+                nextSegment();
+                flags = byte();
+            }
+            if (flags & 0x01) {
+                if (segs_[seg_].size() - off_ < 2) {
+                    damaged("a shared string splits a character");
+                }
+                s.push_back(static_cast<char16_t>(byte() | (byte() << 8)));
+            } else {
+                s.push_back(static_cast<char16_t>(byte()));
+            }
+        }
+        skip(runs * 4 + ext);
+        return text::toUtf8(s);
+    }
+
+  private:
+    std::uint8_t byte() {
+        while (off_ == segs_[seg_].size()) {
+            nextSegment();
+        }
+        return segs_[seg_][off_++];
+    }
+    void skip(std::size_t n) {
+        while (n > 0) {
+            if (off_ == segs_[seg_].size()) {
+                nextSegment();
+            }
+            const std::size_t k = std::min(n, segs_[seg_].size() - off_);
+            off_ += k;
+            n -= k;
+        }
+    }
+    void nextSegment() {
+        if (seg_ + 1 >= segs_.size()) {
+            damaged("the shared string table is cut short");
+        }
+        ++seg_;
+        off_ = 0;
+    }
+    std::vector<std::span<const std::uint8_t>> segs_;
+    std::size_t seg_ = 0;
+    std::size_t off_ = 0;
+};
+
+struct RawXf {
+    std::uint16_t font;
+    CellStyle style;
+};
+
+Font parseFont(std::span<const std::uint8_t> body) {
+    bytes::Reader r(body, "a FONT record");
+    Font f;
+    f.heightTwips = r.u16();
+    const std::uint16_t flags = r.u16();
+    f.color = r.u16();
+    f.bold = r.u16() >= 700;
+    r.u16();
+    f.underline = r.u8() != 0;
+    r.skip(3);
+    f.name = readString(r, true);
+    f.italic = flags & 0x02;
+    f.strikeOut = flags & 0x08;
+    if (f.heightTwips < 20 || f.heightTwips > 8180) {
+        f.heightTwips = std::clamp<std::uint16_t>(f.heightTwips, 20, 8180);
+    }
+    if (f.name.empty()) {
+        f.name = "Arial";
+    }
+    const bool okColor = (f.color >= kFirstPaletteIndex && f.color <= kLastPaletteIndex);
+    if (!okColor) {
+        f.color = kAutomaticFontColor;
+    }
+    return f;
+}
+
+std::uint16_t paletteOr(std::uint32_t c, std::uint16_t fallback) {
+    return (c >= kFirstPaletteIndex && c <= kLastPaletteIndex) ? static_cast<std::uint16_t>(c) : fallback;
+}
+
+RawXf parseXf(std::span<const std::uint8_t> body) {
+    bytes::Reader r(body, "an XF record");
+    RawXf x;
+    x.font = r.u16();
+    r.u16();
+    r.u16();
+    const std::uint8_t align = r.u8();
+    r.skip(3);
+    const std::uint32_t b1 = r.u32();
+    const std::uint32_t b2 = r.u32();
+    const std::uint16_t colors = r.u16();
+    CellStyle& s = x.style;
+    s.alignment = static_cast<HorizontalAlignment>(align & 0x07);
+    const auto edge = [&](Edge e, std::uint32_t line, std::uint32_t color) {
+        Border& b = s.borders[static_cast<int>(e)];
+        if (line == 0 || line > 13) {
+            return;
+        }
+        b.line = static_cast<LineStyle>(line);
+        b.color = paletteOr(color, kAutomaticLineColor);
+    };
+    edge(Edge::Left, b1 & 0x0F, (b1 >> 16) & 0x7F);
+    edge(Edge::Right, (b1 >> 4) & 0x0F, (b1 >> 23) & 0x7F);
+    edge(Edge::Top, (b1 >> 8) & 0x0F, b2 & 0x7F);
+    edge(Edge::Bottom, (b1 >> 12) & 0x0F, (b2 >> 7) & 0x7F);
+    const std::uint32_t pattern = (b2 >> 26) & 0x3F;
+    if (pattern == 1) {
+        const std::uint16_t fore = paletteOr(colors & 0x7F, 0);
+        if (fore != 0) {
+            s.solidFill = true;
+            s.fillColor = fore;
+        }
+    }
+    return x;
+}
+
+struct SheetData {
+    std::string name;
+    std::size_t pos;
+};
+
+struct PendingCell {
+    std::int32_t row, column;
+    std::uint16_t xf;
+    ValueKind kind;
+    std::uint32_t sst;
+    double number;
+};
+
+class BookReader {
+  public:
+    explicit BookReader(std::span<const std::uint8_t> stream) : records_(stream) {}
+
+    Workbook read() {
+        Record bof = records_.next();
+        checkBof(bof, 0x0005, "The file is not an Excel 97-2003 workbook");
+        std::vector<Font> fonts;
+        std::vector<RawXf> xfs;
+        std::vector<SheetData> sheets;
+        std::vector<std::span<const std::uint8_t>> sstSegments;
+        std::optional<std::array<Rgb, 56>> palette;
+        std::size_t activeTab = 0;
+        for (;;) {
+            if (records_.atEnd()) {
+                damaged("the workbook globals have no end");
+            }
+            Record r = records_.next();
+            if (r.id == biff::kEof) {
+                break;
+            }
+            switch (r.id) {
+                case biff::kFont:
+                    fonts.push_back(parseFont(r.body));
+                    if (fonts.size() == 4) {
+                        fonts.push_back(fonts[0]);  // index 4 does not exist; keep the numbering
+                    }
+                    break;
+                case biff::kXf:
+                    xfs.push_back(parseXf(r.body));
+                    break;
+                case biff::kWindow1: {
+                    bytes::Reader w(r.body, "the WINDOW1 record");
+                    w.skip(10);
+                    activeTab = w.u16();
+                    break;
+                }
+                case biff::kPalette: {
+                    bytes::Reader p(r.body, "the PALETTE record");
+                    const std::uint16_t n = p.u16();
+                    if (n != 56 || p.left() != 56 * 4) {
+                        damaged("the palette has the wrong size");
+                    }
+                    std::array<Rgb, 56> colors{};
+                    for (Rgb& c : colors) {
+                        c.r = p.u8();
+                        c.g = p.u8();
+                        c.b = p.u8();
+                        p.u8();
+                    }
+                    palette = colors;
+                    break;
+                }
+                case biff::kBoundSheet: {
+                    bytes::Reader b(r.body, "a BOUNDSHEET record");
+                    const std::uint32_t pos = b.u32();
+                    b.u8();
+                    const std::uint8_t type = b.u8();
+                    std::string name = readString(b, true);
+                    if (type == 0) {
+                        sheets.push_back(SheetData{std::move(name), pos});
+                    }
+                    break;
+                }
+                case biff::kSst:
+                    sstSegments.push_back(r.body);
+                    while (records_.peekId() == biff::kContinue) {
+                        sstSegments.push_back(records_.next().body);
+                    }
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (fonts.empty()) {
+            damaged("the workbook has no fonts");
+        }
+        Workbook wb(Workbook::NoSheets{}, fonts[0]);
+        if (palette) {
+            for (std::uint16_t i = 0; i < 56; ++i) {
+                wb.setPaletteColor(static_cast<std::uint16_t>(i + 8), (*palette)[i]);
+            }
+        }
+        // Cell formats: each XF becomes an interned style.
+        xfStyle_.reserve(xfs.size());
+        for (const RawXf& x : xfs) {
+            CellStyle s = x.style;
+            s.font = x.font < fonts.size() ? fonts[x.font] : fonts[0];
+            xfStyle_.push_back(wb.styles().intern(s));
+        }
+        readSst(sstSegments);
+        if (sheets.empty()) {
+            damaged("the workbook has no worksheet");
+        }
+        for (const SheetData& sd : sheets) {
+            readSheet(wb, sd);
+        }
+        wb.setActiveSheet(activeTab < wb.sheetCount() ? activeTab : 0);
+        return wb;
+    }
+
+  private:
+    static void checkBof(const Record& r, std::uint16_t type, const char* message) {
+        if (r.id != biff::kBof || r.body.size() < 4) {
+            throw Failure(message);
+        }
+        bytes::Reader b(r.body, "a BOF record");
+        const std::uint16_t version = b.u16();
+        const std::uint16_t dt = b.u16();
+        if (version != 0x0600 || dt != type) {
+            throw Failure(message);
+        }
+    }
+
+    void readSst(const std::vector<std::span<const std::uint8_t>>& segments) {
+        if (segments.empty()) {
+            return;
+        }
+        std::size_t total = 0;
+        for (auto s : segments) {
+            total += s.size();
+        }
+        SstReader r(segments);
+        r.u32();
+        const std::uint32_t unique = r.u32();
+        if (unique > total / 3) {
+            damaged("the shared string table claims more strings than it holds");
+        }
+        strings_.reserve(unique);
+        for (std::uint32_t i = 0; i < unique; ++i) {
+            strings_.push_back(r.string());
+        }
+    }
+
+    StyleId styleOfXf(std::uint16_t xf) const {
+        if (xf >= xfStyle_.size()) {
+            damaged("a cell refers to a cell format that does not exist");
+        }
+        return xfStyle_[xf];
+    }
+
+    void readSheet(Workbook& wb, const SheetData& sd) {
+        records_.seek(sd.pos);
+        checkBof(records_.next(), 0x0010,
+                 "The file is damaged: a sheet does not start where the workbook says");
+        Worksheet& ws = wb.addSheet(sd.name);
+        std::vector<PendingCell> cells;
+        std::vector<CellRange> merges;
+        std::map<std::int32_t, std::uint16_t> heights;
+        const auto cell = [&](bytes::Reader& r) {
+            PendingCell c{};
+            c.row = r.u16() + 1;
+            c.column = r.u16() + 1;
+            c.xf = r.u16();
+            if (c.column > kMaxColumns) {
+                damaged("a cell lies outside the sheet");
+            }
+            styleOfXf(c.xf);
+            return c;
+        };
+        for (;;) {
+            if (records_.atEnd()) {
+                damaged("a sheet has no end");
+            }
+            Record rec = records_.next();
+            if (rec.id == biff::kEof) {
+                break;
+            }
+            if (rec.id == biff::kBof) {
+                damaged("a sheet holds an unexpected sub-stream");
+            }
+            bytes::Reader r(rec.body, "a sheet record");
+            switch (rec.id) {
+                case biff::kDefaultRowHeight: {
+                    r.u16();
+                    const std::uint16_t h = r.u16();
+                    if (h >= 1 && h <= 8192) {
+                        ws.setDefaultRowHeight(h);
+                    }
+                    break;
+                }
+                case biff::kDefColWidth: {
+                    const std::uint16_t w = r.u16();
+                    if (w <= 255) {
+                        ws.setDefaultColumnCharacters(w);
+                    }
+                    break;
+                }
+                case biff::kColInfo: {
+                    const std::uint16_t first = r.u16();
+                    const std::uint16_t last = r.u16();
+                    const std::uint16_t width = r.u16();
+                    const std::uint16_t xf = r.u16();
+                    const std::uint16_t flags = r.u16();
+                    if (first > last || first >= kMaxColumns) {
+                        damaged("a column record lies outside the sheet");
+                    }
+                    ColumnInfo info;
+                    info.customWidth = flags & 0x02;
+                    info.width = info.customWidth ? width : 0;
+                    info.hidden = flags & 0x01;
+                    info.style = styleOfXf(xf);
+                    for (std::int32_t c = first; c <= std::min<std::int32_t>(last, kMaxColumns - 1); ++c) {
+                        ws.setColumn(c + 1, info);
+                    }
+                    break;
+                }
+                case biff::kRow: {
+                    const std::int32_t row = r.u16() + 1;
+                    r.skip(4);
+                    const std::uint16_t height = r.u16();
+                    r.skip(4);
+                    const std::uint16_t flags = r.u16();
+                    if ((flags & 0x40) && height >= 1 && height <= 8192) {
+                        heights[row] = height;
+                    }
+                    break;
+                }
+                case biff::kBlank:
+                    cells.push_back(cell(r));
+                    break;
+                case biff::kMulBlank: {
+                    const std::int32_t row = r.u16() + 1;
+                    const std::int32_t first = r.u16() + 1;
+                    if (rec.body.size() < 8 || rec.body.size() % 2) {
+                        damaged("a MULBLANK record has the wrong size");
+                    }
+                    const std::size_t n = (rec.body.size() - 6) / 2;
+                    for (std::size_t k = 0; k < n; ++k) {
+                        const std::uint16_t xf = r.u16();
+                        styleOfXf(xf);
+                        cells.push_back(PendingCell{row, first + static_cast<std::int32_t>(k), xf,
+                                                    ValueKind::Empty, 0, 0});
+                    }
+                    const std::int32_t last = r.u16() + 1;
+                    if (last != first + static_cast<std::int32_t>(n) - 1 || last > kMaxColumns) {
+                        damaged("a MULBLANK record's columns do not add up");
+                    }
+                    break;
+                }
+                case biff::kLabelSst: {
+                    PendingCell c = cell(r);
+                    c.kind = ValueKind::Text;
+                    c.sst = r.u32();
+                    if (c.sst >= strings_.size()) {
+                        damaged("a cell refers to a shared string that does not exist");
+                    }
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kLabel: {
+                    PendingCell c = cell(r);
+                    c.kind = ValueKind::Text;
+                    c.sst = static_cast<std::uint32_t>(strings_.size());
+                    strings_.push_back(readString(r, false));
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kNumber: {
+                    PendingCell c = cell(r);
+                    c.kind = ValueKind::Number;
+                    c.number = r.f64();
+                    if (!std::isfinite(c.number)) {
+                        damaged("a cell holds an invalid number");
+                    }
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kRk: {
+                    PendingCell c = cell(r);
+                    c.kind = ValueKind::Number;
+                    c.number = rkValue(r.u32());
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kMulRk: {
+                    const std::int32_t row = r.u16() + 1;
+                    const std::int32_t first = r.u16() + 1;
+                    if (rec.body.size() < 6 || (rec.body.size() - 6) % 6) {
+                        damaged("a MULRK record has the wrong size");
+                    }
+                    const std::size_t n = (rec.body.size() - 6) / 6;
+                    for (std::size_t k = 0; k < n; ++k) {
+                        const std::uint16_t xf = r.u16();
+                        styleOfXf(xf);
+                        const double v = rkValue(r.u32());
+                        cells.push_back(PendingCell{row, first + static_cast<std::int32_t>(k), xf,
+                                                    ValueKind::Number, 0, v});
+                    }
+                    if (first + static_cast<std::int32_t>(n) - 1 > kMaxColumns) {
+                        damaged("a cell lies outside the sheet");
+                    }
+                    break;
+                }
+                case biff::kMergeCells: {
+                    const std::uint16_t n = r.u16();
+                    if (rec.body.size() != 2 + 8u * n) {
+                        damaged("a MERGEDCELLS record has the wrong size");
+                    }
+                    for (std::uint16_t k = 0; k < n; ++k) {
+                        CellRange m;
+                        m.firstRow = r.u16() + 1;
+                        m.lastRow = r.u16() + 1;
+                        m.firstColumn = r.u16() + 1;
+                        m.lastColumn = r.u16() + 1;
+                        if (!m.isValid()) {
+                            damaged("a merged range lies outside the sheet");
+                        }
+                        if (!m.isSingleCell()) {
+                            merges.push_back(m);
+                        }
+                    }
+                    break;
+                }
+                case biff::kHeader:
+                case biff::kFooter:
+                    (rec.id == biff::kHeader ? ws.pageSetup().header : ws.pageSetup().footer) =
+                        rec.body.empty() ? std::string() : readString(r, false);
+                    break;
+                case biff::kHCenter:
+                    ws.pageSetup().centerHorizontally = r.u16() != 0;
+                    break;
+                case biff::kVCenter:
+                    ws.pageSetup().centerVertically = r.u16() != 0;
+                    break;
+                case biff::kLeftMargin:
+                    ws.pageSetup().leftMargin = r.f64();
+                    break;
+                case biff::kRightMargin:
+                    ws.pageSetup().rightMargin = r.f64();
+                    break;
+                case biff::kTopMargin:
+                    ws.pageSetup().topMargin = r.f64();
+                    break;
+                case biff::kBottomMargin:
+                    ws.pageSetup().bottomMargin = r.f64();
+                    break;
+                case biff::kWsBool:
+                    ws.pageSetup().fitToPage = r.u16() & 0x0100;
+                    break;
+                case biff::kSetup: {
+                    PageSetup& ps = ws.pageSetup();
+                    r.u16();
+                    ps.scalePercent = r.u16();
+                    r.u16();
+                    ps.fitWidth = r.u16();
+                    ps.fitHeight = r.u16();
+                    const std::uint16_t grbit = r.u16();
+                    ps.landscape = !(grbit & 0x04) && !(grbit & 0x02);
+                    r.skip(4);
+                    ps.headerMargin = r.f64();
+                    ps.footerMargin = r.f64();
+                    break;
+                }
+                default:
+                    break;
+            }
+        }
+        // Merged areas must not overlap.
+        for (std::size_t i = 0; i < merges.size(); ++i) {
+            for (std::size_t j = i + 1; j < merges.size(); ++j) {
+                if (merges[i].intersects(merges[j])) {
+                    damaged("merged areas overlap");
+                }
+            }
+            ws.addMergedRangeUnchecked(merges[i]);
+        }
+        for (const PendingCell& c : cells) {
+            if (auto m = ws.mergedAreaAt(c.row, c.column);
+                m && (m->firstRow != c.row || m->firstColumn != c.column)) {
+                continue;  // hidden by a merged area: it only repeats the area's format
+            }
+            ws.putCell(c.row, c.column, styleOfXf(c.xf));
+            if (c.kind == ValueKind::Text && !strings_[c.sst].empty()) {
+                ws.putText(c.row, c.column, strings_[c.sst]);
+            } else if (c.kind == ValueKind::Number) {
+                ws.putNumber(c.row, c.column, c.number);
+            }
+        }
+        for (const auto& [row, h] : heights) {
+            ws.setCustomRowHeight(row, h);
+        }
+    }
+
+    static double rkValue(std::uint32_t rk) {
+        double v = 0;
+        if (rk & 0x02) {
+            v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+        } else {
+            const std::uint64_t bits = std::uint64_t{rk & 0xFFFFFFFC} << 32;
+            std::memcpy(&v, &bits, sizeof v);
+        }
+        return (rk & 0x01) ? v / 100 : v;
+    }
+
+    RecordStream records_;
+    std::vector<StyleId> xfStyle_;
+    std::vector<std::string> strings_;
+};
+
+}  // namespace
+
+Workbook decodeWorkbook(std::span<const std::uint8_t> file) {
+    bool found = false;
+    std::vector<std::uint8_t> stream = cfb::readStream(file, u"Workbook", found);
+    if (!found) {
+        bool old = false;
+        cfb::readStream(file, u"Book", old);
+        throw Failure(old ? "The file is an older Excel format (Excel 5.0/95), which is not supported"
+                          : "The file is not an Excel 97-2003 workbook (it has no Workbook stream)");
+    }
+    BookReader reader(stream);
+    return reader.read();
+}
+
+Workbook loadWorkbook(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        throw Failure("'" + path.string() + "' could not be found. Check the spelling of the file name.");
+    }
+    const auto size = fs::file_size(path, ec);
+    if (ec) {
+        throw Failure("Cannot read \"" + path.string() + "\": " + ec.message());
+    }
+    if (size > (std::uintmax_t{1} << 31)) {
+        throw Failure("The file \"" + path.string() + "\" is too large for an Excel 97-2003 workbook");
+    }
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    std::ifstream f(path, std::ios::binary);
+    f.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (!f) {
+        throw Failure("Cannot read \"" + path.string() + "\"");
+    }
+    return decodeWorkbook(data);
+}
+
+}  // namespace rw::sheet

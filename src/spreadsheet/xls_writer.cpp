@@ -1,0 +1,653 @@
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <system_error>
+#include <unordered_map>
+
+#include "platform/failure.h"
+#include "spreadsheet/biff.h"
+#include "spreadsheet/byte_io.h"
+#include "spreadsheet/compound_file.h"
+#include "spreadsheet/text.h"
+#include "spreadsheet/xls_codec.h"
+
+namespace rw::sheet {
+
+namespace {
+
+using bytes::put16;
+using bytes::put32;
+
+// Writes records straight into the stream; a record's length is patched when it ends.
+class RecordSink {
+  public:
+    std::vector<std::uint8_t> out;
+
+    void begin(std::uint16_t id) {
+        put16(out, id);
+        lengthAt_ = out.size();
+        put16(out, 0);
+        bodyStart_ = out.size();
+    }
+    void end() {
+        const std::size_t len = out.size() - bodyStart_;
+        if (len > biff::kMaxBody) {
+            throw Failure("Internal error: a record grew past its size limit");
+        }
+        bytes::set16(out, lengthAt_, static_cast<std::uint32_t>(len));
+    }
+    std::size_t room() const { return biff::kMaxBody - (out.size() - bodyStart_); }
+    std::size_t recordStart() const { return lengthAt_ - 2; }
+    void u8(std::uint32_t v) { out.push_back(static_cast<std::uint8_t>(v)); }
+    void u16(std::uint32_t v) { put16(out, v); }
+    void u32(std::uint32_t v) { put32(out, v); }
+    void f64(double d) { bytes::putDouble(out, d); }
+    void record(std::uint16_t id, std::initializer_list<std::uint16_t> words) {
+        begin(id);
+        for (auto w : words) {
+            u16(w);
+        }
+        end();
+    }
+    // Characters of a string in the file's 8-bit or UTF-16 form.
+    void chars(std::u16string_view s, bool wide) {
+        for (char16_t c : s) {
+            if (wide) {
+                u16(c);
+            } else {
+                u8(c);
+            }
+        }
+    }
+
+  private:
+    std::size_t lengthAt_ = 0;
+    std::size_t bodyStart_ = 0;
+};
+
+// XLUnicodeString (16-bit count) or ShortXLUnicodeString (8-bit count).
+void putString(RecordSink& s, const std::u16string& str, bool shortCount) {
+    const bool wide = !text::isLatin1(str);
+    if (shortCount) {
+        s.u8(static_cast<std::uint32_t>(str.size()));
+    } else {
+        s.u16(static_cast<std::uint32_t>(str.size()));
+    }
+    s.u8(wide ? 1 : 0);
+    s.chars(str, wide);
+}
+
+struct Layout {
+    std::vector<std::uint16_t> xfOfStyle;  // per style id; 0xFFFF = not written
+    std::vector<StyleId> xfStyles;         // styles of XF 16 onwards
+    std::vector<Font> fonts;               // fonts of FONT index 5 onwards
+    std::vector<std::uint16_t> fontOfXf;   // per entry of xfStyles
+};
+
+std::uint16_t fontIndex(Layout& l, const Font& f, const Font& defaultFont) {
+    if (f == defaultFont) {
+        return 0;
+    }
+    for (std::size_t i = 0; i < l.fonts.size(); ++i) {
+        if (l.fonts[i] == f) {
+            return static_cast<std::uint16_t>(i + 5);
+        }
+    }
+    l.fonts.push_back(f);
+    return static_cast<std::uint16_t>(l.fonts.size() + 4);
+}
+
+std::uint16_t xfIndex(Layout& l, StyleId id) {
+    if (id >= l.xfOfStyle.size()) {
+        throw Failure("Internal error: a cell refers to an unknown format");
+    }
+    std::uint16_t& xf = l.xfOfStyle[id];
+    if (xf == 0xFFFF) {
+        xf = static_cast<std::uint16_t>(16 + l.xfStyles.size());
+        l.xfStyles.push_back(id);
+    }
+    return xf;
+}
+
+void putFont(RecordSink& s, const Font& f) {
+    s.begin(biff::kFont);
+    s.u16(f.heightTwips);
+    s.u16((f.italic ? 0x02 : 0) | (f.strikeOut ? 0x08 : 0));
+    s.u16(f.color);
+    s.u16(f.bold ? 700 : 400);
+    s.u16(0);
+    s.u8(f.underline ? 1 : 0);
+    s.u8(0);  // family
+    s.u8(1);  // character set: default
+    s.u8(0);
+    putString(s, text::toUtf16(f.name), true);
+    s.end();
+}
+
+void putStyleXf(RecordSink& s, std::uint16_t font, bool first) {
+    s.begin(biff::kXf);
+    s.u16(font);
+    s.u16(0);
+    s.u16(0xFFF5);  // locked, style XF, no parent
+    s.u8(0x20);     // general, bottom
+    s.u8(0);
+    s.u8(0);
+    s.u8(first ? 0x00 : 0xF4);
+    s.u32(0);
+    s.u32(0);
+    s.u16(64 | (65 << 7));
+    s.end();
+}
+
+void putCellXf(RecordSink& s, std::uint16_t font, const CellStyle& st, bool defaultXf) {
+    s.begin(biff::kXf);
+    s.u16(font);
+    s.u16(0);       // General
+    s.u16(0x0001);  // locked, cell XF, parent style XF 0
+    s.u8(static_cast<std::uint32_t>(st.alignment) | 0x20);
+    s.u8(0);
+    s.u8(0);
+    s.u8(defaultXf ? 0x00 : 0xFC);
+    const Border& l = st.border(Edge::Left);
+    const Border& r = st.border(Edge::Right);
+    const Border& t = st.border(Edge::Top);
+    const Border& b = st.border(Edge::Bottom);
+    s.u32(static_cast<std::uint32_t>(l.line) | (static_cast<std::uint32_t>(r.line) << 4) |
+          (static_cast<std::uint32_t>(t.line) << 8) | (static_cast<std::uint32_t>(b.line) << 12) |
+          (std::uint32_t{l.color} << 16) | (std::uint32_t{r.color} << 23));
+    s.u32(std::uint32_t{t.color} | (std::uint32_t{b.color} << 7) | ((st.solidFill ? 1u : 0u) << 26));
+    s.u16(std::uint32_t{st.solidFill ? st.fillColor : std::uint16_t{64}} | (65u << 7));
+    s.end();
+}
+
+// One cell as it goes into the file.
+struct OutCell {
+    std::uint16_t column;  // 0-based
+    std::uint16_t xf;
+    ValueKind kind;
+    std::uint32_t sst;
+    double number;
+};
+
+class SheetWriter {
+  public:
+    SheetWriter(const Worksheet& ws, bool active, Layout& layout,
+                std::unordered_map<std::string, std::uint32_t>& sst, std::vector<std::string_view>& sstList,
+                std::uint32_t& sstTotal)
+        : ws_(ws), active_(active), layout_(layout), sst_(sst), sstList_(sstList), sstTotal_(sstTotal) {}
+
+    // Assigns XFs and strings in a fixed order (columns, then cells by row) so equal content always
+    // gives equal files.
+    void prepare() {
+        for (std::int32_t c = 1; c <= kMaxColumns; ++c) {
+            xfIndex(layout_, ws_.column(c).style);
+        }
+        rows_ = ws_.usedRows();
+        for (const CellRange& m : ws_.mergedRanges()) {
+            for (std::int32_t r = m.firstRow; r <= m.lastRow; ++r) {
+                rows_.push_back(r);
+            }
+        }
+        std::sort(rows_.begin(), rows_.end());
+        rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
+        cells_.resize(rows_.size());
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            collectRow(rows_[i], cells_[i]);
+        }
+    }
+
+    void write(RecordSink& s) {
+        s.begin(biff::kBof);
+        s.u16(0x0600);
+        s.u16(0x0010);
+        s.u16(0x0DBB);
+        s.u16(0x07CC);
+        s.u32(0);
+        s.u32(6);
+        s.end();
+        s.record(biff::kCalcMode, {1});
+        s.record(biff::kCalcCount, {100});
+        s.record(biff::kCalcRefMode, {1});
+        s.record(biff::kCalcIter, {0});
+        s.begin(biff::kCalcDelta);
+        s.f64(0.001);
+        s.end();
+        s.record(biff::kCalcSaveRecalc, {1});
+        s.record(biff::kPrintRowCol, {0});
+        s.record(biff::kPrintGrid, {0});
+        s.record(biff::kGridSet, {1});
+        s.record(biff::kGuts, {0, 0, 0, 0});
+        const bool syncedDefault = ws_.defaultRowHeight() == rowHeightForFont(ws_.workbook().defaultFont());
+        s.record(biff::kDefaultRowHeight,
+                 {static_cast<std::uint16_t>(syncedDefault ? 0 : 1), ws_.defaultRowHeight()});
+        const PageSetup& ps = ws_.pageSetup();
+        s.record(biff::kWsBool, {static_cast<std::uint16_t>(0x04C1 | (ps.fitToPage ? 0x0100 : 0))});
+        writePageSetup(s, ps);
+        s.record(biff::kDefColWidth, {ws_.defaultColumnCharacters()});
+        writeColumns(s);
+        writeDimensions(s);
+        writeCells(s);
+        s.record(biff::kWindow2,
+                 {static_cast<std::uint16_t>(active_ ? 0x06B6 : 0x00B6), 0, 0, 64, 0, 0, 0, 0, 0});
+        const auto& merges = ws_.mergedRanges();
+        for (std::size_t i = 0; i < merges.size(); i += biff::kMaxMergesPerRecord) {
+            const std::size_t n = std::min(merges.size() - i, biff::kMaxMergesPerRecord);
+            s.begin(biff::kMergeCells);
+            s.u16(static_cast<std::uint32_t>(n));
+            for (std::size_t k = i; k < i + n; ++k) {
+                s.u16(merges[k].firstRow - 1);
+                s.u16(merges[k].lastRow - 1);
+                s.u16(merges[k].firstColumn - 1);
+                s.u16(merges[k].lastColumn - 1);
+            }
+            s.end();
+        }
+        s.begin(biff::kEof);
+        s.end();
+    }
+
+  private:
+    void collectRow(std::int32_t row, std::vector<OutCell>& out) {
+        // Stored cells, then the hidden cells of merged areas that show the top-left cell's format.
+        ws_.forEachCell(CellRange{row, 1, row, kMaxColumns}, [&](const CellView& v) {
+            OutCell c{static_cast<std::uint16_t>(v.column - 1), 0, v.kind, 0, v.number};
+            c.xf = xfIndex(layout_, ws_.effectiveStyleId(row, v.column));
+            if (v.kind == ValueKind::Text) {
+                std::string key(v.text);
+                auto [it, added] = sst_.emplace(key, static_cast<std::uint32_t>(sst_.size()));
+                if (added) {
+                    sstList_.push_back(it->first);
+                }
+                c.sst = it->second;
+                ++sstTotal_;
+            }
+            out.push_back(c);
+        });
+        bool added = false;
+        for (const CellRange& m : ws_.mergedRanges()) {
+            if (row < m.firstRow || row > m.lastRow) {
+                continue;
+            }
+            const std::uint16_t xf = xfIndex(layout_, ws_.effectiveStyleId(m.firstRow, m.firstColumn));
+            for (std::int32_t col = m.firstColumn; col <= m.lastColumn; ++col) {
+                if (ws_.cell(row, col)) {
+                    continue;
+                }
+                out.push_back(OutCell{static_cast<std::uint16_t>(col - 1), xf, ValueKind::Empty, 0, 0});
+                added = true;
+            }
+        }
+        if (added) {
+            std::sort(out.begin(), out.end(),
+                      [](const OutCell& a, const OutCell& b) { return a.column < b.column; });
+        }
+    }
+
+    void writePageSetup(RecordSink& s, const PageSetup& ps) {
+        for (auto [id, str] : {std::pair{biff::kHeader, &ps.header}, std::pair{biff::kFooter, &ps.footer}}) {
+            s.begin(id);
+            if (!str->empty()) {
+                putString(s, text::toUtf16(*str), false);
+            }
+            s.end();
+        }
+        s.record(biff::kHCenter, {static_cast<std::uint16_t>(ps.centerHorizontally ? 1 : 0)});
+        s.record(biff::kVCenter, {static_cast<std::uint16_t>(ps.centerVertically ? 1 : 0)});
+        for (auto [id, v] :
+             {std::pair{biff::kLeftMargin, ps.leftMargin}, std::pair{biff::kRightMargin, ps.rightMargin},
+              std::pair{biff::kTopMargin, ps.topMargin}, std::pair{biff::kBottomMargin, ps.bottomMargin}}) {
+            s.begin(id);
+            s.f64(v);
+            s.end();
+        }
+        const bool printerData = ps.landscape || ps.scalePercent != 100 || ps.fitToPage;
+        s.begin(biff::kSetup);
+        s.u16(printerData ? 9 : 0);  // A4
+        s.u16(ps.scalePercent);
+        s.u16(1);
+        s.u16(ps.fitWidth);
+        s.u16(ps.fitHeight);
+        s.u16((ps.landscape ? 0 : 0x02) | (printerData ? 0 : 0x04));
+        s.u16(printerData ? 600 : 0);
+        s.u16(printerData ? 600 : 0);
+        s.f64(ps.headerMargin);
+        s.f64(ps.footerMargin);
+        s.u16(1);
+        s.end();
+    }
+
+    void writeColumns(RecordSink& s) {
+        std::int32_t c = 1;
+        while (c <= kMaxColumns) {
+            const ColumnInfo& info = ws_.column(c);
+            if (!info.customWidth && info.style == kDefaultStyle && !info.hidden) {
+                ++c;
+                continue;
+            }
+            std::int32_t last = c;
+            while (last < kMaxColumns && ws_.column(last + 1).customWidth == info.customWidth &&
+                   ws_.columnWidth(last + 1) == ws_.columnWidth(c) &&
+                   ws_.column(last + 1).style == info.style && ws_.column(last + 1).hidden == info.hidden) {
+                ++last;
+            }
+            s.begin(biff::kColInfo);
+            s.u16(c - 1);
+            s.u16(last - 1);
+            s.u16(ws_.columnWidth(c));
+            s.u16(layout_.xfOfStyle[info.style]);
+            s.u16((info.hidden ? 0x01 : 0) | (info.customWidth ? 0x02 : 0));
+            s.u16(0);
+            s.end();
+            c = last + 1;
+        }
+    }
+
+    void writeDimensions(RecordSink& s) {
+        std::uint32_t r0 = 0, r1 = 0;
+        std::uint16_t c0 = 0xFFFF, c1 = 0;
+        bool any = false;
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            if (cells_[i].empty()) {
+                continue;
+            }
+            if (!any) {
+                r0 = static_cast<std::uint32_t>(rows_[i] - 1);
+            }
+            any = true;
+            r1 = static_cast<std::uint32_t>(rows_[i]);
+            c0 = std::min(c0, cells_[i].front().column);
+            c1 = std::max<std::uint16_t>(c1, static_cast<std::uint16_t>(cells_[i].back().column + 1));
+        }
+        s.begin(biff::kDimensions);
+        s.u32(any ? r0 : 0);
+        s.u32(any ? r1 : 0);
+        s.u16(any ? c0 : 0);
+        s.u16(any ? c1 : 0);
+        s.u16(0);
+        s.end();
+    }
+
+    void writeCells(RecordSink& s) {
+        // Blocks of up to 32 rows: their ROW records, then their cells.
+        for (std::size_t b = 0; b < rows_.size();) {
+            std::size_t e = b + 1;
+            while (e < rows_.size() && e - b < 32 && (rows_[e] - 1) / 32 == (rows_[b] - 1) / 32) {
+                ++e;
+            }
+            for (std::size_t i = b; i < e; ++i) {
+                const std::int32_t row = rows_[i];
+                const auto& cells = cells_[i];
+                const auto custom = ws_.customRowHeight(row);
+                s.begin(biff::kRow);
+                s.u16(row - 1);
+                s.u16(cells.empty() ? 0 : cells.front().column);
+                s.u16(cells.empty() ? 0 : cells.back().column + 1);
+                s.u16(custom ? *custom : ws_.defaultRowHeight());
+                s.u16(0);
+                s.u16(0);
+                s.u16(custom ? 0x0140 : 0x0100);
+                s.u16(15);
+                s.end();
+            }
+            for (std::size_t i = b; i < e; ++i) {
+                writeRowCells(s, rows_[i] - 1, cells_[i]);
+            }
+            b = e;
+        }
+    }
+
+    static void writeRowCells(RecordSink& s, std::int32_t row, const std::vector<OutCell>& cells) {
+        std::size_t i = 0;
+        while (i < cells.size()) {
+            const OutCell& c = cells[i];
+            if (c.kind == ValueKind::Text) {
+                s.begin(biff::kLabelSst);
+                s.u16(row);
+                s.u16(c.column);
+                s.u16(c.xf);
+                s.u32(c.sst);
+                s.end();
+                ++i;
+                continue;
+            }
+            if (c.kind == ValueKind::Number) {
+                s.begin(biff::kNumber);
+                s.u16(row);
+                s.u16(c.column);
+                s.u16(c.xf);
+                s.f64(c.number);
+                s.end();
+                ++i;
+                continue;
+            }
+            // A run of adjacent blanks: MULBLANK for two or more, BLANK for one.
+            std::size_t j = i + 1;
+            while (j < cells.size() && cells[j].kind == ValueKind::Empty &&
+                   cells[j].column == cells[j - 1].column + 1) {
+                ++j;
+            }
+            if (j - i == 1) {
+                s.begin(biff::kBlank);
+                s.u16(row);
+                s.u16(c.column);
+                s.u16(c.xf);
+                s.end();
+            } else {
+                s.begin(biff::kMulBlank);
+                s.u16(row);
+                s.u16(c.column);
+                for (std::size_t k = i; k < j; ++k) {
+                    s.u16(cells[k].xf);
+                }
+                s.u16(cells[j - 1].column);
+                s.end();
+            }
+            i = j;
+        }
+    }
+
+    const Worksheet& ws_;
+    bool active_;
+    Layout& layout_;
+    std::unordered_map<std::string, std::uint32_t>& sst_;
+    std::vector<std::string_view>& sstList_;
+    std::uint32_t& sstTotal_;
+    std::vector<std::int32_t> rows_;
+    std::vector<std::vector<OutCell>> cells_;
+};
+
+void writeSst(RecordSink& s, const std::vector<std::string_view>& strings, std::uint32_t total) {
+    struct Bucket {
+        std::uint32_t streamPos;
+        std::uint16_t offset;
+    };
+    const std::size_t dsst = std::max<std::size_t>(strings.size() / 128 + 1, 8);
+    std::vector<Bucket> buckets;
+    s.begin(biff::kSst);
+    s.u32(total);
+    s.u32(static_cast<std::uint32_t>(strings.size()));
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        const std::u16string str = text::toUtf16(strings[i]);
+        const bool wide = !text::isLatin1(str);
+        const std::size_t unit = wide ? 2 : 1;
+        // The 3-byte header and at least one character stay together.
+        if (s.room() < 3 + unit) {
+            s.end();
+            s.begin(biff::kContinue);
+        }
+        if (i % dsst == 0) {
+            buckets.push_back(Bucket{static_cast<std::uint32_t>(s.out.size()),
+                                     static_cast<std::uint16_t>(s.out.size() - s.recordStart())});
+        }
+        s.u16(static_cast<std::uint32_t>(str.size()));
+        s.u8(wide ? 1 : 0);
+        std::size_t done = 0;
+        while (done < str.size()) {
+            const std::size_t fit = std::min(str.size() - done, s.room() / unit);
+            s.chars(std::u16string_view(str).substr(done, fit), wide);
+            done += fit;
+            if (done < str.size()) {
+                // The rest goes on in a CONTINUE that starts with its own option byte.
+                s.end();
+                s.begin(biff::kContinue);
+                s.u8(wide ? 1 : 0);
+            }
+        }
+    }
+    s.end();
+    s.begin(biff::kExtSst);
+    s.u16(static_cast<std::uint32_t>(dsst));
+    for (const Bucket& b : buckets) {
+        s.u32(b.streamPos);
+        s.u16(b.offset);
+        s.u16(0);
+    }
+    s.end();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
+    if (wb.sheetCount() == 0) {
+        throw Failure("A workbook must have at least one sheet");
+    }
+    Layout layout;
+    layout.xfOfStyle.assign(wb.styles().size(), 0xFFFF);
+    layout.xfOfStyle[kDefaultStyle] = 15;
+    std::unordered_map<std::string, std::uint32_t> sst;
+    std::vector<std::string_view> sstList;
+    std::uint32_t sstTotal = 0;
+    std::vector<std::unique_ptr<SheetWriter>> sheets;
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        sheets.push_back(std::make_unique<SheetWriter>(wb.sheet(i), i == wb.activeSheetIndex(), layout, sst,
+                                                       sstList, sstTotal));
+        sheets.back()->prepare();
+    }
+    const Font& defaultFont = wb.defaultFont();
+    for (StyleId id : layout.xfStyles) {
+        layout.fontOfXf.push_back(fontIndex(layout, wb.styles().style(id).font, defaultFont));
+    }
+
+    RecordSink s;
+    s.out.reserve(1 << 20);
+    s.begin(biff::kBof);
+    s.u16(0x0600);
+    s.u16(0x0005);
+    s.u16(0x0DBB);
+    s.u16(0x07CC);
+    s.u32(0);
+    s.u32(6);
+    s.end();
+    s.record(biff::kInterfaceHdr, {1200});
+    s.record(biff::kMms, {0});
+    s.begin(biff::kInterfaceEnd);
+    s.end();
+    s.begin(biff::kWriteAccess);
+    putString(s, u"Rootweave", false);
+    while (s.room() > biff::kMaxBody - 112) {
+        s.u8(' ');
+    }
+    s.end();
+    s.record(biff::kCodePage, {1200});
+    s.record(biff::kDsf, {0});
+    s.begin(biff::kTabId);
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        s.u16(static_cast<std::uint32_t>(i + 1));
+    }
+    s.end();
+    s.record(biff::kFnGroupCount, {14});
+    s.record(biff::kWindowProtect, {0});
+    s.record(biff::kProtect, {0});
+    s.record(biff::kObjProtect, {0});
+    s.record(biff::kPassword, {0});
+    s.record(biff::kProt4Rev, {0});
+    s.record(biff::kProt4RevPass, {0});
+    s.record(biff::kWindow1, {0x0168, 0x001E, 0x4000, 0x2000, 0x0038,
+                              static_cast<std::uint16_t>(wb.activeSheetIndex()), 0, 1, 600});
+    s.record(biff::kBackup, {0});
+    s.record(biff::kHideObj, {0});
+    s.record(biff::kDateMode, {0});
+    s.record(biff::kPrecision, {1});
+    s.record(biff::kRefreshAll, {0});
+    s.record(biff::kBookBool, {0});
+    for (int i = 0; i < 4; ++i) {
+        putFont(s, defaultFont);
+    }
+    for (const Font& f : layout.fonts) {
+        putFont(s, f);
+    }
+    for (int i = 0; i < 15; ++i) {
+        putStyleXf(s, 0, i == 0);
+    }
+    putCellXf(s, 0, wb.styles().style(kDefaultStyle), true);
+    for (std::size_t i = 0; i < layout.xfStyles.size(); ++i) {
+        putCellXf(s, layout.fontOfXf[i], wb.styles().style(layout.xfStyles[i]), false);
+    }
+    s.record(biff::kStyle, {0x8000, 0xFF00});
+    if (wb.hasCustomPalette()) {
+        s.begin(biff::kPalette);
+        s.u16(56);
+        for (const Rgb& c : wb.palette()) {
+            s.u8(c.r);
+            s.u8(c.g);
+            s.u8(c.b);
+            s.u8(0);
+        }
+        s.end();
+    }
+    s.record(biff::kUsesElfs, {0});
+    std::vector<std::size_t> plyPos;
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        s.begin(biff::kBoundSheet);
+        plyPos.push_back(s.out.size());
+        s.u32(0);
+        s.u8(0);
+        s.u8(0);
+        putString(s, text::toUtf16(wb.sheet(i).name()), true);
+        s.end();
+    }
+    s.record(biff::kCountry, {1, 1});
+    writeSst(s, sstList, sstTotal);
+    s.begin(biff::kEof);
+    s.end();
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        bytes::set32(s.out, plyPos[i], static_cast<std::uint32_t>(s.out.size()));
+        sheets[i]->write(s);
+    }
+    return cfb::writeSingleStream(s.out, u"Workbook");
+}
+
+void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> image = encodeWorkbook(workbook);
+    namespace fs = std::filesystem;
+    const fs::path target = fs::absolute(path);
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) {
+        throw Failure("Cannot save the workbook: \"" + path.string() + "\" is a folder");
+    }
+    std::random_device rd;
+    const fs::path temp = target.parent_path() /
+                          ("." + target.filename().string() + "." + std::to_string(rd() % 1000000) + ".tmp");
+    {
+        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        if (!f) {
+            throw Failure("Cannot save the workbook to \"" + path.string() +
+                          "\": the folder cannot be written");
+        }
+        f.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        f.flush();
+        if (!f) {
+            f.close();
+            fs::remove(temp, ec);
+            throw Failure("Cannot save the workbook to \"" + path.string() + "\": writing failed");
+        }
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw Failure("Cannot save the workbook to \"" + path.string() + "\": " + ec.message());
+    }
+}
+
+}  // namespace rw::sheet
