@@ -1,0 +1,126 @@
+#include "preview/chart_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include "platform/failure.h"
+#include "preview/test_pictures.h"
+
+namespace rw::preview {
+namespace {
+
+// Paints `area` of the picture at `scale` into an image the size of the scaled area.
+QImage render(const ChartPicture& picture, const QRectF& area, double scale = 1.0) {
+    QImage image(static_cast<int>(area.width() * scale), static_cast<int>(area.height() * scale),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    painter.translate(-area.topLeft());
+    picture.paint(painter, area);
+    return image;
+}
+
+TEST(ChartPicture, ReadsTheChartFormIntoADisplayList) {
+    const auto picture = ChartPicture::fromSvg(test::ancestorChartPicture(3));
+    EXPECT_TRUE(picture->isDisplayList());
+    EXPECT_EQ(picture->size(), QSize(300, 100 + 4 * 40 + 100));
+    // background, 2 headings, 7 boxes of rect + frame + label, 3 connectors
+    EXPECT_EQ(picture->elementCount(), 1U + 2U + 7U * 3U + 3U);
+}
+
+TEST(ChartPicture, DrawsShapesWhereTheyAre) {
+    QByteArray svg = test::svgHeader(100, 50);
+    svg +=
+        "<g stroke=\"#00ff00\" stroke-width=\"2\"><line x1=\"0\" y1=\"30\" x2=\"100\" y2=\"30\"/>"
+        "<path d=\"m 50,0 v 10 l 10 0 h -5 L55 20\" fill=\"none\"/></g>"
+        "<rect x=\"10\" y=\"5\" width=\"20\" height=\"10\" fill=\"#ff0000\"/></svg>";
+    const auto picture = ChartPicture::fromSvg(svg);
+    ASSERT_TRUE(picture->isDisplayList());
+    const QImage image = render(*picture, QRectF(0, 0, 100, 50));
+    EXPECT_EQ(image.pixel(15, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(9, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(70, 30), qRgb(0, 255, 0));  // the line, centred on 30 and 2 wide
+    EXPECT_EQ(image.pixel(70, 33), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(50, 5), qRgb(0, 255, 0));   // relative move and vertical line
+    EXPECT_EQ(image.pixel(55, 15), qRgb(0, 255, 0));  // absolute line after a relative horizontal one
+}
+
+TEST(ChartPicture, DrawsZoomedWithoutBlowingUpPixels) {
+    const auto picture = ChartPicture::fromSvg(test::plainPicture(40, 40));
+    const QImage image = render(*picture, QRectF(0, 0, 40, 40), 4.0);
+    ASSERT_EQ(image.size(), QSize(160, 160));
+    EXPECT_EQ(image.pixel(39, 39), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(40, 40), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(121, 121), qRgb(0, 0, 255));
+}
+
+TEST(ChartPicture, PaintsAStripOfATallPicture) {
+    const auto picture = ChartPicture::fromSvg(test::ancestorChartPicture(12));
+    ASSERT_TRUE(picture->isDisplayList());
+    const int height = picture->size().height();
+    // The last leaf box sits 40 pixels above the bottom margin; its fill shows in a strip near the end.
+    const QRectF strip(0, height - 200, 300, 200);
+    const QImage image = render(*picture, strip);
+    const int boxTop = 100 + 2047 * 40 + 10;
+    EXPECT_EQ(image.pixel(20, boxTop - static_cast<int>(strip.top()) + 5), qRgb(0xcc, 0xff, 0xcc));
+}
+
+TEST(ChartPicture, ShowsTextWithEntitiesAndAnchors) {
+    QByteArray svg = test::svgHeader(200, 40);
+    svg +=
+        "<text x=\"100\" y=\"20\" font-family=\"Arial\" font-size=\"16\" fill=\"#000000\" "
+        "text-anchor=\"middle\" dominant-baseline=\"middle\">A &amp; B &lt;C&gt;</text></svg>";
+    const auto picture = ChartPicture::fromSvg(svg);
+    ASSERT_TRUE(picture->isDisplayList());
+    const QImage image = render(*picture, QRectF(0, 0, 200, 40));
+    int darkLeft = 200;
+    int darkRight = -1;
+    for (int x = 0; x < 200; ++x) {
+        for (int y = 0; y < 40; ++y) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                darkLeft = std::min(darkLeft, x);
+                darkRight = std::max(darkRight, x);
+            }
+        }
+    }
+    ASSERT_LE(darkLeft, darkRight) << "no text drawn";
+    EXPECT_NEAR((darkLeft + darkRight) / 2.0, 100.0, 6.0);  // centred on its anchor
+}
+
+TEST(ChartPicture, AnyOtherSvgStillLoads) {
+    for (const char* body : {"<circle cx=\"20\" cy=\"20\" r=\"10\" fill=\"#ff0000\"/>",
+                             "<g transform=\"translate(12,12)\"><rect x=\"0\" y=\"0\" width=\"10\" "
+                             "height=\"10\" fill=\"#ff0000\"/></g>",
+                             "<rect x=\"15\" y=\"15\" width=\"10\" height=\"10\" style=\"fill:#ff0000\"/>"}) {
+        const auto picture = ChartPicture::fromSvg(test::svgHeader(40, 40) + body + "</svg>");
+        EXPECT_FALSE(picture->isDisplayList()) << body;
+        EXPECT_EQ(picture->size(), QSize(40, 40));
+        EXPECT_EQ(render(*picture, QRectF(0, 0, 40, 40)).pixel(20, 20), qRgb(255, 0, 0)) << body;
+    }
+}
+
+TEST(ChartPicture, FileThatIsNoPictureFailsWithADescription) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing.svg"));
+    EXPECT_THROW(ChartPicture::fromFile(missing), Failure);
+    const QString garbage = dir.filePath(QStringLiteral("garbage.svg"));
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is no picture");
+    file.close();
+    try {
+        ChartPicture::fromFile(garbage);
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_FALSE(failure.description().empty());
+    }
+    EXPECT_THROW(ChartPicture::fromSvg(QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=")),
+                 Failure);
+}
+
+}  // namespace
+}  // namespace rw::preview

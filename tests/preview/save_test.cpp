@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "preview/common_dialog.h"
+#include "preview/preview_window.h"
+#include "support/scripted_seams.h"
+
+namespace rw {
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class SaveTest : public ::testing::Test {
+  protected:
+    SaveTest() {
+        // A workbook with every byte value, so any translation on the way would show.
+        for (int i = 0; i < 70'000; ++i) {
+            bytes.append(static_cast<char>((i * 7 + i / 256) & 0xff));
+        }
+        writeFile(workbook, bytes);
+        form.setExcelFile(workbook);
+    }
+
+    // Chooses `name` in the dialog and clicks "Save Results To Excel File".
+    void saveAs(const QString& name) {
+        seams.saveDialog.answers.push_back(name);
+        form.PushButton6->click();
+    }
+    QStringList texts() const {
+        QStringList t;
+        for (const auto& box : seams.messages.shown) {
+            t.push_back(box.text);
+        }
+        return t;
+    }
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+
+    QTemporaryDir dir;
+    QString workbook = dir.filePath(QStringLiteral("qarlow87654321.xls"));
+    QByteArray bytes;
+    test::ScriptedPlatform seams;
+    QWidget mainWindow;
+    Form2 form{seams.platform(), &mainWindow};
+};
+
+TEST_F(SaveTest, CancelWritesNothingAndSaysDone) {
+    saveAs(QString());
+    ASSERT_EQ(seams.saveDialog.asked.size(), 1U);
+    EXPECT_EQ(seams.saveDialog.asked[0].title, QStringLiteral("Save File"));
+    EXPECT_EQ(seams.saveDialog.asked[0].filter, QStringLiteral("Excel Files (*.xls)"));
+    EXPECT_EQ(seams.saveDialog.asked[0].fileName, QString());
+    EXPECT_EQ(texts(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(seams.messages.shown[0].title, QStringLiteral("Rootweave"));
+    EXPECT_EQ(seams.messages.shown[0].icon, MsgIcon::None);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("qarlow87654321.xls")});
+}
+
+TEST_F(SaveTest, NewNamesGetExactCopiesAndNoQuestion) {
+    saveAs(path("chart.xls"));
+    saveAs(path("chart two"));  // no extension is added
+    EXPECT_EQ(readAll(path("chart.xls")), bytes);
+    EXPECT_EQ(readAll(path("chart two")), bytes);
+    EXPECT_FALSE(QFile::exists(path("chart two.xls")));
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("Done."), QStringLiteral("Done.")}));
+    EXPECT_EQ(seams.saveDialog.asked[1].fileName, QString());  // the name is cleared before each showing
+    EXPECT_EQ(readAll(workbook), bytes);
+}
+
+TEST_F(SaveTest, ExistingNameIsReplacedOnlyAfterYes) {
+    const QString target = path("old.xls");
+    writeFile(target, "old contents");
+    seams.messages.answers = {kAnswerNo};
+    saveAs(target);
+    EXPECT_EQ(readAll(target), QByteArray("old contents"));
+    ASSERT_EQ(seams.messages.shown.size(), 2U);
+    const test::ShownBox& question = seams.messages.shown[0];
+    EXPECT_EQ(question.text,
+              QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+    EXPECT_EQ(question.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(question.defaultAnswer, kAnswerYes);
+    EXPECT_EQ(question.icon, MsgIcon::None);
+    EXPECT_EQ(question.title, QStringLiteral("Rootweave"));
+    EXPECT_EQ(seams.messages.shown[1].text, QStringLiteral("Done."));
+
+    seams.messages.answers = {kAnswerYes};
+    saveAs(target);
+    EXPECT_EQ(readAll(target), bytes);
+    EXPECT_EQ(texts().back(), QStringLiteral("Done."));
+    EXPECT_EQ(seams.messages.shown.size(), 4U);
+}
+
+TEST_F(SaveTest, TheTemporaryWorkbookAsTargetSurvives) {
+    ASSERT_TRUE(QFile::link(workbook, path("link.xls")));
+    for (const QString& name :
+         {workbook, dir.path() + QStringLiteral("/./") + QFileInfo(workbook).fileName(), path("link.xls")}) {
+        seams.messages.answers = {kAnswerYes};
+        saveAs(name);
+        EXPECT_EQ(readAll(workbook), bytes) << name.toStdString();
+        EXPECT_EQ(texts().back(), QStringLiteral("Done."));
+    }
+    EXPECT_EQ(seams.messages.shown.size(), 6U);  // question and "Done." each time, no error report
+}
+
+TEST_F(SaveTest, UnwritableTargetReportsDeleteAndCopyThenDone) {
+    // An existing file in a folder no one may change, root included.
+    const QString target = QStringLiteral("/proc/version");
+    const QByteArray before = readAll(target);
+    seams.messages.answers = {kAnswerYes};
+    saveAs(target);
+    const QStringList shown = texts();
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_TRUE(
+        shown[1].contains(QStringLiteral("in Rootweave7/29/2014.Form2.PushButton6_Click at line 118")));
+    EXPECT_TRUE(
+        shown[2].contains(QStringLiteral("in Rootweave7/29/2014.Form2.PushButton6_Click at line 124")));
+    EXPECT_EQ(shown[3], QStringLiteral("Done."));
+    EXPECT_EQ(readAll(target), before);
+}
+
+TEST_F(SaveTest, MissingWorkbookReportsTheCopy) {
+    QFile::remove(workbook);
+    saveAs(path("chart.xls"));
+    const QStringList shown = texts();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("File not found\r\nin ")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124")));
+    EXPECT_FALSE(QFile::exists(path("chart.xls")));
+}
+
+TEST_F(SaveTest, FailedCopyLeavesNoPartialFile) {
+    // Files may grow to 16 KiB only, as on a disk that fills up during the copy.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    saveAs(path("chart.xls"));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    const QStringList shown = texts();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("qarlow87654321.xls")});
+}
+
+TEST(CommonDialog, FilterTextBecomesQtEntries) {
+    EXPECT_EQ(preview::qtFilter(QStringLiteral("Excel Files (*.xls)|*.xls|")),
+              QStringLiteral("Excel Files (*.xls)"));
+    EXPECT_EQ(preview::qtFilter(QStringLiteral("Text|*.txt;*.csv|All Files (*.*)|*.*")),
+              QStringLiteral("Text (*.txt *.csv);;All Files (*.*)"));
+    test::ScriptedSaveDialog dialog;
+    preview::CommonDialog common(dialog);
+    common.FileName = QStringLiteral("keep.xls");
+    common.ShowSave();  // cancelled
+    EXPECT_EQ(common.FileName, QStringLiteral("keep.xls"));
+}
+
+}  // namespace
+}  // namespace rw
