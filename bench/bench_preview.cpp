@@ -1,0 +1,82 @@
+// The preview's repaint of one viewport of a very tall chart, and reading the chart picture.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <map>
+#include <memory>
+
+#include "preview/chart_picture.h"
+#include "preview/preview_window.h"
+#include "preview/test_pictures.h"
+#include "support/scripted_seams.h"
+
+namespace {
+
+std::shared_ptr<const rw::preview::ChartPicture> chart(int generations) {
+    static std::map<int, std::shared_ptr<const rw::preview::ChartPicture>> cache;
+    auto& slot = cache[generations];
+    if (!slot) {
+        slot = rw::preview::ChartPicture::fromSvg(rw::test::ancestorChartPicture(generations));
+    }
+    return slot;
+}
+
+void BM_ReadChartPicture(benchmark::State& state) {
+    const QByteArray svg = rw::test::ancestorChartPicture(static_cast<int>(state.range(0)));
+    std::size_t elements = 0;
+    for (auto _ : state) {
+        elements = rw::preview::ChartPicture::fromSvg(svg)->elementCount();
+    }
+    state.counters["elements"] = static_cast<double>(elements);
+    state.counters["MB"] = svg.size() / 1e6;
+}
+BENCHMARK(BM_ReadChartPicture)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
+
+// A prepared preview at `zoom`, scrolled to the middle; each iteration repaints the whole viewport.
+void repaintViewport(benchmark::State& state, int generations, float zoom) {
+    rw::test::ScriptedPlatform seams;
+    QWidget mainWindow;
+    rw::Form2 form(seams.platform(), &mainWindow);
+    form.setCanvasPicture(chart(generations));
+    form.setExcelFile(QStringLiteral("/nonexistent.xls"));
+    form.Form_Activate();
+    if (zoom != 1.0F) {
+        form.SetZoom(zoom);
+    }
+    if (form.mZoom != zoom) {
+        state.SkipWithError("zoom factor not reached");
+        return;
+    }
+    form.VScroll1->setValue(form.VScroll1->maximum() / 2);
+    QImage image(form.Picture2->size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        form.Picture2->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["canvas_h"] = form.Picture1->height();
+    state.counters["top"] = form.Picture1->top();
+}
+
+void BM_RepaintViewport15GenerationsAt1(benchmark::State& state) {
+    repaintViewport(state, 15, 1.0F);
+}
+BENCHMARK(BM_RepaintViewport15GenerationsAt1)->Unit(benchmark::kMillisecond);
+
+void BM_RepaintViewport10GenerationsAtQuarter(benchmark::State& state) {
+    repaintViewport(state, 10, 0.25F);
+}
+BENCHMARK(BM_RepaintViewport10GenerationsAtQuarter)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
