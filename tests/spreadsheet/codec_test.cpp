@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "codec_support.h"
+#include "platform/failure.h"
+#include "spreadsheet/biff.h"
+#include "spreadsheet/xls_codec.h"
+
+using namespace rw::sheet;
+using rw::test::le16;
+using rw::test::le32;
+namespace fs = std::filesystem;
+
+namespace {
+
+void expectRoundTrip(const Workbook& wb) {
+    const std::vector<std::uint8_t> first = encodeWorkbook(wb);
+    const Workbook back = decodeWorkbook(first);
+    EXPECT_TRUE(sameContent(wb, back));
+    const std::vector<std::uint8_t> second = encodeWorkbook(back);
+    EXPECT_EQ(first.size(), second.size());
+    EXPECT_TRUE(first == second) << "write -> read -> write changed the bytes";
+}
+
+Workbook chart(int generations) {
+    Workbook wb;
+    rw::test::drawChart(wb.activeSheet(), generations);
+    return wb;
+}
+
+// Many strings: Latin-1, wider characters and one longer than a whole record, so the table runs over
+// several CONTINUE records and splits strings inside their characters.
+Workbook manyStrings() {
+    Workbook wb;
+    Worksheet& ws = wb.activeSheet();
+    for (int i = 0; i < 3000; ++i) {
+        std::string s = "name " + std::to_string(i);
+        if (i % 3 == 1) {
+            s += " \xc3\xa4\xc3\xb6";  // a-umlaut o-umlaut: still 8-bit
+        } else if (i % 3 == 2) {
+            s += " \xe2\x82\xac \xe4\xb8\xad";  // euro sign and a CJK character: UTF-16
+        }
+        ws.setText(CellRange::cell(i / 10 + 1, i % 10 + 1), s);
+    }
+    ws.setText(CellRange::cell(400, 1), std::string(9000, 'x'));
+    std::string wide;
+    for (int i = 0; i < 5000; ++i) {
+        wide += "\xe2\x82\xac";
+    }
+    ws.setText(CellRange::cell(400, 2), wide);
+    ws.setText(CellRange::cell(401, 1), "name 7");  // repeats a string: stored once
+    return wb;
+}
+
+Workbook everything() {
+    Workbook wb;
+    Worksheet& ws = wb.activeSheet();
+    rw::test::drawChart(ws, 4);
+    ws.setNumber(CellRange::cell(30, 1), 3.25);
+    ws.setNumber(CellRange::cell(30, 2), -1e100);
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange::fontBold(true));
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange{StyleChange::Kind::FontItalic, Edge::Left, 1, {}});
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange::borderColor(Edge::Bottom, 10));
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange::borderLine(Edge::Top, LineStyle::Double));
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange::alignment(HorizontalAlignment::Center));
+    ws.applyStyle(CellRange::wholeColumns(8, 9), StyleChange::fill(13));
+    ws.setRowHeight(40, 600);
+    ws.pageSetup().landscape = true;
+    ws.pageSetup().fitToPage = true;
+    ws.pageSetup().fitWidth = 1;
+    ws.pageSetup().fitHeight = 0;
+    ws.pageSetup().centerHorizontally = true;
+    ws.pageSetup().footer = "&CPage &P of &N";
+    wb.setPaletteColor(20, Rgb{1, 2, 3});
+    Worksheet& second = wb.addSheet("Second \xc3\xa4");
+    second.setText(CellRange::cell(1, 1), "on the second sheet");
+    second.merge(parseAddress("A5:C9"));
+    wb.setActiveSheet(1);
+    return wb;
+}
+
+}  // namespace
+
+TEST(RoundTripTest, VariedWorkbooksComeBackByteForByte) {
+    expectRoundTrip(Workbook());
+    expectRoundTrip(chart(1));
+    expectRoundTrip(chart(6));
+    expectRoundTrip(manyStrings());
+    expectRoundTrip(everything());
+
+    Workbook merges;
+    for (int i = 0; i < 1500; ++i) {  // more than one MERGEDCELLS record holds
+        merges.activeSheet().merge(CellRange{i * 2 + 1, 1, i * 2 + 1, 3});
+    }
+    expectRoundTrip(merges);
+}
+
+TEST(RoundTripTest, ReadsBackWhatWasWritten) {
+    const Workbook wb = everything();
+    const Workbook back = decodeWorkbook(encodeWorkbook(wb));
+    ASSERT_EQ(back.sheetCount(), 2u);
+    EXPECT_EQ(back.activeSheetIndex(), 1u);
+    const Worksheet& ws = back.sheet(0);
+    EXPECT_EQ(ws.cell(2, 2)->text, "Family Tree for Ann");
+    EXPECT_EQ(ws.effectiveStyle(2, 2).font.heightTwips, 400);
+    EXPECT_EQ(ws.effectiveStyle(2, 2).font.color, 23);
+    EXPECT_EQ(ws.effectiveStyle(2, 6).font.heightTwips, 400);  // the merged area shows the top-left format
+    EXPECT_EQ(ws.effectiveStyle(9, 2).fillColor, 50);
+    EXPECT_EQ(ws.effectiveStyle(1000, 50).font.name, "Tahoma");
+    EXPECT_EQ(ws.cell(30, 2)->number, -1e100);
+    EXPECT_EQ(ws.rowHeight(2), 510);
+    EXPECT_EQ(ws.rowHeight(40), 600);
+    EXPECT_EQ(ws.columnWidth(2), 6326);
+    EXPECT_EQ(ws.pageSetup(), wb.sheet(0).pageSetup());
+    EXPECT_EQ(back.paletteColor(20), (Rgb{1, 2, 3}));
+    EXPECT_EQ(back.sheet(1).name(), "Second \xc3\xa4");
+    EXPECT_EQ(ws.usedRange(), wb.sheet(0).usedRange());
+}
+
+TEST(FileLayoutTest, FollowsTheFormatsRules) {
+    const std::vector<std::uint8_t> file = encodeWorkbook(chart(8));
+    EXPECT_EQ(file.size() % 512, 0u);
+    const std::vector<std::uint8_t> stream = rw::test::workbookStream(file);
+    EXPECT_GE(stream.size(), 4096u);
+    const auto recs = rw::test::records(stream);
+    std::size_t fonts = 0, xfs = 0, mulblanks = 0, blanks = 0;
+    std::vector<std::uint32_t> plyPos;
+    std::map<std::size_t, std::uint16_t> idAt;
+    for (const auto& r : recs) {
+        idAt[r.pos] = r.id;
+        EXPECT_LE(r.body.size(), biff::kMaxBody);
+        if (r.id == biff::kFont) {
+            ++fonts;
+        } else if (r.id == biff::kXf) {
+            const std::uint16_t font = le16(r.body, 0);
+            EXPECT_NE(font, 4) << "font index 4 does not exist";
+            EXPECT_LE(font, fonts);
+            const bool styleXf = le16(r.body, 4) & 0x0004;
+            EXPECT_EQ(styleXf, xfs < 15) << "XF " << xfs;
+            ++xfs;
+        } else if (r.id == biff::kBoundSheet) {
+            plyPos.push_back(le32(r.body, 0));
+        } else if (r.id == biff::kMulBlank) {
+            ++mulblanks;
+            const std::size_t n = (r.body.size() - 6) / 2;
+            EXPECT_GE(n, 2u);
+            EXPECT_EQ(le16(r.body, r.body.size() - 2), le16(r.body, 2) + n - 1);
+        } else if (r.id == biff::kBlank || r.id == biff::kLabelSst) {
+            EXPECT_GE(le16(r.body, 4), 15) << "cells use cell XFs";
+            EXPECT_LT(le16(r.body, 4), xfs);
+            blanks += r.id == biff::kBlank;
+        }
+    }
+    EXPECT_GE(fonts, 4u);
+    EXPECT_GE(xfs, 16u);
+    EXPECT_GT(mulblanks, 0u);  // the merged heading's blanks
+    EXPECT_GT(blanks, 0u);
+    ASSERT_EQ(plyPos.size(), 1u);
+    EXPECT_EQ(idAt[plyPos[0]], biff::kBof);
+}
+
+TEST(CompoundFileTest, LargeStreamsUseDifatSectors) {
+    std::vector<std::uint8_t> stream(8 * 1024 * 1024 + 123);
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+        stream[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
+    }
+    const auto file = cfb::writeSingleStream(stream, u"Workbook");
+    EXPECT_EQ(file.size() % 512, 0u);
+    EXPECT_GT(le32(file, 0x48), 0u) << "DIFAT sectors";
+    bool found = false;
+    EXPECT_TRUE(cfb::readStream(file, u"WORKBOOK", found) == stream);
+    EXPECT_TRUE(found);
+
+    const auto small = cfb::writeSingleStream(std::vector<std::uint8_t>(10, 1), u"Workbook");
+    EXPECT_EQ(small.size(), 512u * (1 + 8 + 1 + 1));  // header, 4096 bytes of data, directory, FAT
+    EXPECT_EQ(le32(small, 0x44), 0xFFFFFFFEu);
+}
+
+class SaveTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("rw_save_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    }
+    fs::path dir_;
+};
+
+TEST_F(SaveTest, ReplacesAnExistingFileOnlyByACompleteOne) {
+    const fs::path target = dir_ / "chart.xls";
+    std::ofstream(target) << "old contents";
+    saveWorkbook(chart(3), target);
+    EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
+    EXPECT_TRUE(sameContent(loadWorkbook(target), chart(3)));
+
+    EXPECT_THROW(saveWorkbook(chart(3), dir_ / "missing" / "x.xls"), rw::Failure);
+    EXPECT_THROW(saveWorkbook(chart(3), dir_), rw::Failure);
+    fs::create_directory(dir_ / "taken.xls");
+    std::ofstream(dir_ / "taken.xls" / "inside") << "x";
+    EXPECT_THROW(saveWorkbook(chart(3), dir_ / "taken.xls"), rw::Failure);
+    EXPECT_EQ(entries(), 2u);
+    EXPECT_THROW(loadWorkbook(dir_ / "nothing.xls"), rw::Failure);
+}
