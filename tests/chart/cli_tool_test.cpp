@@ -32,7 +32,8 @@ struct Tool {
                 QFile file(QString::fromStdString(path));
                 EXPECT_TRUE(file.open(QIODevice::WriteOnly));
                 file.write("chart");
-                return automation::Variant{};
+                static const automation::Variant kNothing;
+                return kNothing;
             }
             return std::nullopt;
         };
