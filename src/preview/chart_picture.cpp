@@ -9,12 +9,16 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
 
 #include "platform/failure.h"
 
 namespace rw::preview {
 
 namespace {
+
+// Largest width or height a picture may have: a canvas (a widget) cannot be much larger.
+constexpr int kLargestSide = 16'000'000;
 
 const QString kSvgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
 
@@ -195,7 +199,7 @@ class SvgSubsetReader {
             }
         }
         if (width < 0 || height < 0 || width != std::floor(width) || height != std::floor(height) ||
-            width > 16'000'000 || height > 16'000'000) {
+            width > kLargestSide || height > kLargestSide) {
             throw Unsupported{};
         }
         if (!viewBox.isEmpty()) {
@@ -558,6 +562,9 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromSvg(const QByteArray& svg)
         throw Failure("Invalid picture");
     }
     const QSize size = picture->renderer_->defaultSize();
+    if (size.width() > kLargestSide || size.height() > kLargestSide) {
+        throw Failure("Invalid picture: larger than " + std::to_string(kLargestSide) + " pixels");
+    }
     picture->size_ = QSize(std::max(0, size.width()), std::max(0, size.height()));
     return picture;
 }

@@ -120,6 +120,10 @@ TEST(ChartPicture, FileThatIsNoPictureFailsWithADescription) {
     }
     EXPECT_THROW(ChartPicture::fromSvg(QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=")),
                  Failure);
+    // Too large for any canvas, in either form.
+    EXPECT_THROW(ChartPicture::fromSvg(test::svgHeader(100, 20'000'000) + "</svg>"), Failure);
+    EXPECT_THROW(ChartPicture::fromSvg(test::svgHeader(100, 20'000'000) + "<circle r=\"5\"/></svg>"),
+                 Failure);
 }
 
 }  // namespace
