@@ -1,0 +1,93 @@
+#include "chart/picture_clipboard.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgRenderer>
+
+#include "platform/failure.h"
+#include "spreadsheet/range_picture.h"
+
+namespace rw::chart {
+
+void registerPictureFonts() {
+    static bool done = false;
+    if (done || qGuiApp == nullptr) {
+        return;
+    }
+    done = true;
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive)) {
+        return;
+    }
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        const QString path = QString::fromLatin1(file);
+        if (QFile::exists(path)) {
+            QFontDatabase::addApplicationFont(path);
+        }
+    }
+}
+
+QByteArray rasterisePicture(const QByteArray& svg, QSize size) {
+    if (qGuiApp == nullptr || size.isEmpty() || size.width() > kMaxRasterSide ||
+        size.height() > kMaxRasterSide || qint64{size.width()} * size.height() > kMaxRasterPixels) {
+        return {};
+    }
+    registerPictureFonts();
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid()) {
+        return {};
+    }
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(0, 0, size.width(), size.height()));
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        return {};
+    }
+    return png;
+}
+
+void PictureClipboard::copy(const sheet::Worksheet& sheet, const sheet::CellRange& range) {
+    sheet::RangePicture picture = sheet::renderRangePicture(sheet, range);
+    QByteArray svg = QByteArray::fromStdString(picture.svg);
+    picture.svg.clear();
+    const QByteArray png = rasterisePicture(svg, QSize(picture.width, picture.height));
+    clipboard_.setPicture(svg, png);
+}
+
+void writePictureFile(const QString& path, const QByteArray& bytes) {
+    auto fail = [&](const QString& why) {
+        throw Failure(QStringLiteral("Cannot write the picture file %1: %2").arg(path, why).toStdString());
+    };
+    if (path.isEmpty()) {
+        fail(QStringLiteral("no file name"));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        fail(file.errorString());
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        fail(why);
+    }
+    if (!file.commit()) {
+        fail(file.errorString());
+    }
+}
+
+void writeRangePicture(const sheet::Worksheet& sheet, const QString& path) {
+    const sheet::RangePicture picture = sheet::renderRangePicture(sheet, sheet.usedRange());
+    writePictureFile(path, QByteArray::fromStdString(picture.svg));
+}
+
+}  // namespace rw::chart

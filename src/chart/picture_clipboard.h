@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include "chart/excel_binding.h"
+#include "platform/seams.h"
+#include "spreadsheet/workbook.h"
+
+// The picture of a cell range on the clipboard and in files: the engine's CopyPicture lands here.
+namespace rw::chart {
+
+// Pictures up to this many pixels (and up to kMaxRasterSide on each side) also go to the clipboard as PNG,
+// so programs without SVG can paste them; larger ones would take too long and too much memory.
+inline constexpr qint64 kMaxRasterPixels = 8'000'000;
+inline constexpr int kMaxRasterSide = 16384;
+
+// Makes Tahoma available to Qt's text drawing when the system lacks it but a copy of the face is installed
+// (Debian's fonts-wine). Needs a QGuiApplication; does nothing without one, and only once.
+void registerPictureFonts();
+
+// The SVG drawn at factor 1 on white, as PNG bytes; empty when the picture is too large, when it is no
+// picture, or when the program has no QGuiApplication to draw text with.
+QByteArray rasterisePicture(const QByteArray& svg, QSize size);
+
+// Renders the range and puts it on the clipboard: SVG, plus PNG when small enough.
+class PictureClipboard {
+  public:
+    explicit PictureClipboard(Clipboard& clipboard) : clipboard_(clipboard) {}
+
+    void copy(const sheet::Worksheet& sheet, const sheet::CellRange& range);
+    // The hook to hand to EngineFactory; it refers to this object, which must outlive the factory.
+    EngineFactory::PictureSink sink() {
+        return [this](const sheet::Worksheet& s, const sheet::CellRange& r) { copy(s, r); };
+    }
+
+  private:
+    Clipboard& clipboard_;
+};
+
+// Writes bytes to `path` safely: into a temporary file beside it, then renamed over any existing file, so
+// a failed write leaves the old file as it was. Fails with a description naming the path.
+void writePictureFile(const QString& path, const QByteArray& bytes);
+
+// Writes the picture (SVG) of the sheet's used range to `path`, for the command-line tool.
+void writeRangePicture(const sheet::Worksheet& sheet, const QString& path);
+
+}  // namespace rw::chart
