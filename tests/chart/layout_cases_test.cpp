@@ -113,8 +113,16 @@ TEST(LayoutRefusal, NeverAPartialTree) {
                                                     kCreateTemplateReportName + " at line 158\r\r"))
             << laid.reports[0].text.toStdString();
     }
-    // 15 itself, and 15.4 (index 14.4 -> 14), are whole charts.
-    EXPECT_EQ(lay("x", "15.4").boxes.size(), (1u << 15) - 1);
+    // 15.4 (index 14.4 -> 14) is the whole 15-generation chart: every column is asked for its box count.
+    std::vector<double> exponents;
+    const PowerFunction noBoxes = [&](double, double exponent) {
+        exponents.push_back(exponent);
+        return 0.0;
+    };
+    EXPECT_TRUE(lay("x", "15.4", noBoxes).reports.empty());
+    EXPECT_EQ(exponents.size(), 15u);
+    EXPECT_EQ(exponents.front(), 14.0);
+    EXPECT_EQ(exponents.back(), 0.0);
 }
 
 // A member failing at one statement: exactly one report with that statement's line, and the layout goes on.
