@@ -190,7 +190,10 @@ void Form2::setCanvasPicture(std::shared_ptr<const preview::ChartPicture> pictur
 }
 
 bool Form2::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
+    // Showing the window normally activates it; where the window system does not (no window manager, focus
+    // stealing prevention), becoming visible counts as the activation, so a handed-over picture is always
+    // prepared.
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
         Form_Activate();
     }
     return QWidget::event(event);

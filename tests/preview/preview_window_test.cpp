@@ -90,6 +90,15 @@ TEST_F(PreviewWindowTest, PreparationShowsThePictureAtFactorOneInTheCorner) {
     expectNoErrors();
 }
 
+TEST_F(PreviewWindowTest, ShowingPreparesWhereTheWindowSystemDoesNotActivate) {
+    form.setCanvasPicture(preview::ChartPicture::fromSvg(test::plainPicture(500, 1000)));
+    form.setExcelFile(workbook);
+    form.show();
+    EXPECT_FALSE(form.mFirstActivate);
+    EXPECT_TRUE(form.VScroll1->isEnabled());
+    EXPECT_EQ(form.mVStep, 10);
+}
+
 TEST_F(PreviewWindowTest, ZoomOutStopsAtAQuarterAndZoomInAtFour) {
     handOver(500, 1000);
     clicks(form.PushButton2, 4);
