@@ -32,13 +32,17 @@ constexpr std::int32_t xlThin = 2;
 constexpr std::int32_t xlMedium = -4138;
 constexpr std::int32_t xlThick = 4;
 
+// Member names compare as in the object model: ASCII letters without regard to case.
+constexpr char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
 bool is(std::string_view member, std::string_view name) {
     if (member.size() != name.size()) {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(member[i])) !=
-            std::tolower(static_cast<unsigned char>(name[i]))) {
+        if (lower(member[i]) != lower(name[i])) {
             return false;
         }
     }
@@ -367,7 +371,6 @@ class BorderObject : public automation::Object {
     CellRange range_;
     std::optional<Edge> edge_;
 };
-
 
 class RangeObject : public automation::Object {
   public:

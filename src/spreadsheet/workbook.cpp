@@ -374,11 +374,17 @@ void Worksheet::setName(const std::string& name) {
 
 Worksheet::Cell& Worksheet::cellAt(std::int32_t row, std::int32_t column) {
     if (rows_.size() < static_cast<std::size_t>(row)) {
+        if (rows_.capacity() < static_cast<std::size_t>(row)) {
+            rows_.reserve(std::max<std::size_t>(static_cast<std::size_t>(row), rows_.capacity() * 2));
+        }
         rows_.resize(static_cast<std::size_t>(row));
     }
     auto& cells = rows_[row - 1].cells;
     const auto col = static_cast<std::uint16_t>(column);
     if (cells.empty() || cells.back().column < col) {
+        if (cells.capacity() == 0) {
+            cells.reserve(4);
+        }
         cells.push_back(Cell{col, ValueKind::Empty, columns_[column - 1].style, 0});
         return cells.back();
     }

@@ -190,10 +190,24 @@ class SheetWriter {
         }
         std::sort(rows_.begin(), rows_.end());
         rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
-        cells_.resize(rows_.size());
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
-            collectRow(rows_[i], cells_[i]);
+        std::vector<OutCell> scratch;
+        preparing_ = true;
+        for (std::int32_t row : rows_) {
+            scratch.clear();
+            collectRow(row, scratch);
+            if (scratch.empty()) {
+                continue;
+            }
+            if (!anyCell_) {
+                firstRow_ = static_cast<std::uint32_t>(row - 1);
+            }
+            anyCell_ = true;
+            lastRow_ = static_cast<std::uint32_t>(row);
+            firstCol_ = std::min(firstCol_, scratch.front().column);
+            lastCol_ =
+                std::max<std::uint16_t>(lastCol_, static_cast<std::uint16_t>(scratch.back().column + 1));
         }
+        preparing_ = false;
     }
 
     void write(RecordSink& s) {
@@ -259,7 +273,9 @@ class SheetWriter {
                     sstList_.push_back(it->first);
                 }
                 c.sst = it->second;
-                ++sstTotal_;
+                if (preparing_) {
+                    ++sstTotal_;
+                }
             }
             out.push_back(c);
         });
@@ -343,26 +359,11 @@ class SheetWriter {
     }
 
     void writeDimensions(RecordSink& s) {
-        std::uint32_t r0 = 0, r1 = 0;
-        std::uint16_t c0 = 0xFFFF, c1 = 0;
-        bool any = false;
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
-            if (cells_[i].empty()) {
-                continue;
-            }
-            if (!any) {
-                r0 = static_cast<std::uint32_t>(rows_[i] - 1);
-            }
-            any = true;
-            r1 = static_cast<std::uint32_t>(rows_[i]);
-            c0 = std::min(c0, cells_[i].front().column);
-            c1 = std::max<std::uint16_t>(c1, static_cast<std::uint16_t>(cells_[i].back().column + 1));
-        }
         s.begin(biff::kDimensions);
-        s.u32(any ? r0 : 0);
-        s.u32(any ? r1 : 0);
-        s.u16(any ? c0 : 0);
-        s.u16(any ? c1 : 0);
+        s.u32(anyCell_ ? firstRow_ : 0);
+        s.u32(anyCell_ ? lastRow_ : 0);
+        s.u16(anyCell_ ? firstCol_ : 0);
+        s.u16(anyCell_ ? lastCol_ : 0);
         s.u16(0);
         s.end();
     }
@@ -374,9 +375,17 @@ class SheetWriter {
             while (e < rows_.size() && e - b < 32 && (rows_[e] - 1) / 32 == (rows_[b] - 1) / 32) {
                 ++e;
             }
+            if (block_.size() < 32) {
+                block_.resize(32);
+            }
+            for (std::size_t i = b; i < e; ++i) {
+                auto& cells = block_[i - b];
+                cells.clear();
+                collectRow(rows_[i], cells);
+            }
             for (std::size_t i = b; i < e; ++i) {
                 const std::int32_t row = rows_[i];
-                const auto& cells = cells_[i];
+                const auto& cells = block_[i - b];
                 const auto custom = ws_.customRowHeight(row);
                 s.begin(biff::kRow);
                 s.u16(row - 1);
@@ -390,7 +399,7 @@ class SheetWriter {
                 s.end();
             }
             for (std::size_t i = b; i < e; ++i) {
-                writeRowCells(s, rows_[i] - 1, cells_[i]);
+                writeRowCells(s, rows_[i] - 1, block_[i - b]);
             }
             b = e;
         }
@@ -453,7 +462,11 @@ class SheetWriter {
     std::vector<std::string_view>& sstList_;
     std::uint32_t& sstTotal_;
     std::vector<std::int32_t> rows_;
-    std::vector<std::vector<OutCell>> cells_;
+    std::vector<std::vector<OutCell>> block_;  // the cells of up to 32 rows being written
+    bool preparing_ = false;
+    bool anyCell_ = false;
+    std::uint32_t firstRow_ = 0, lastRow_ = 0;
+    std::uint16_t firstCol_ = 0xFFFF, lastCol_ = 0;
 };
 
 void writeSst(RecordSink& s, const std::vector<std::string_view>& strings, std::uint32_t total) {
@@ -529,7 +542,11 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     }
 
     RecordSink s;
-    s.out.reserve(1 << 20);
+    std::size_t cells = 0;
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        cells += wb.sheet(i).storedCellCount();
+    }
+    s.out.reserve(65536 + cells * 4);
     s.begin(biff::kBof);
     s.u16(0x0600);
     s.u16(0x0005);
