@@ -101,7 +101,6 @@ void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QSt
             trap.run(216, [&] { workbook.call("SaveAs", {savePath.toStdString()}); });
         }
     }
-    sheet.reset();
     trap.run(218, [&] { application.let("DisplayAlerts", false); });
     if (workbook) {
         trap.run(220, [&] { workbook.call("Close"); });
