@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Fuzzes the .xls reader for about the given number of seconds (default 60) with libFuzzer, in its own
+# build folder (build-fuzz). Exits non-zero when the fuzzer finds a crash, a hang or runaway memory.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-60}"
+build="$here/build-fuzz"
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DROOTWEAVE_FUZZ=ON -DROOTWEAVE_TESTS=OFF -DROOTWEAVE_BENCH=OFF -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+cmake --build "$build" -j2 --target fuzz_xls_reader fuzz_make_seeds
+corpus="$build/corpus"
+mkdir -p "$corpus"
+"$build/fuzz/fuzz_make_seeds" "$corpus"
+cd "$build"
+"$build/fuzz/fuzz_xls_reader" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -max_len=262144 -print_final_stats=1
