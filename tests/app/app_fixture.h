@@ -32,7 +32,7 @@ class MainWindowTest : public ::testing::Test {
 
     // Puts the project's own hand cursor beside the program.
     void installHandCursor() {
-        const QString source = qEnvironmentVariable("ROOTWEAVE_SOURCE_DIR") + "/resources/HAND-M.CUR";
+        const QString source = QStringLiteral(ROOTWEAVE_SOURCE_DIR "/resources/HAND-M.CUR");
         ASSERT_TRUE(QFile::copy(source, folder.filePath("HAND-M.CUR"))) << source.toStdString();
     }
 
