@@ -37,7 +37,15 @@ QByteArray rasterisePicture(const QByteArray& svg, QSize size) {
         return {};
     }
     registerPictureFonts();
-    QSvgRenderer renderer(svg);
+    // Qt's SVG renderer takes a font-family list as one name and so misses Tahoma; it gets the first name
+    // alone (and falls back by itself when the system lacks that face).
+    QByteArray forQt = svg;
+    const QByteArray fallback = QByteArray(", ") +
+                                QByteArray(sheet::kFallbackFontFamily.data(),
+                                           static_cast<qsizetype>(sheet::kFallbackFontFamily.size())) +
+                                '"';
+    forQt.replace(fallback, QByteArray("\""));
+    QSvgRenderer renderer(forQt);
     if (!renderer.isValid()) {
         return {};
     }
