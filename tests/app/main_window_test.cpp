@@ -245,7 +245,8 @@ TEST_F(StartUp, CaptionIconAndDesignColoursWithoutASkin) {
     Form1& f = makeForm();
     f.Form_Load();
     EXPECT_EQ(f.windowTitle(), "Rootweave");
-    EXPECT_FALSE(f.windowIcon().isNull());
+    ASSERT_TRUE(QFile::exists(":/rootweave/rootweave.svg"));
+    EXPECT_FALSE(f.windowIcon().pixmap(32, 32).isNull());
     EXPECT_EQ(f.palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(f.Frame1->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(f.Frame2->palette().color(QPalette::Window), QColor(Qt::white));
