@@ -62,6 +62,62 @@ struct Stroke {
     std::int32_t from, to;
 };
 
+// The strokes of one direction. Cells arrive row by row, so a stroke mostly continues the last one on its
+// gridline (its slot); that join happens at once and keeps the list short. joined() finishes the job for
+// the strokes that came out of order.
+class StrokeSet {
+  public:
+    explicit StrokeSet(std::size_t slots) : last_(slots, kNone) {}
+
+    void add(std::size_t slot, const Stroke& s) {
+        std::size_t& last = last_[slot];
+        if (last != kNone) {
+            Stroke& p = strokes_[last];
+            if (p.rgb == s.rgb && p.width == s.width && p.line == s.line && s.from >= p.from &&
+                s.from <= p.to) {
+                p.to = std::max(p.to, s.to);
+                return;
+            }
+        }
+        last = strokes_.size();
+        strokes_.push_back(s);
+    }
+
+    std::size_t size() const { return strokes_.size(); }
+
+    // Sorted by colour, width, line and start, with every touching or overlapping pair joined.
+    std::vector<Stroke> joined() const {
+        std::vector<Stroke> sorted = strokes_;
+        auto key = [](const Stroke& s) {
+            const std::uint64_t style = (std::uint64_t{s.rgb} << 8) | s.width;
+            const auto line = static_cast<std::uint32_t>(s.line + (std::int32_t{1} << 30));
+            return (style << 32) | line;
+        };
+        std::sort(sorted.begin(), sorted.end(), [&](const Stroke& a, const Stroke& b) {
+            const std::uint64_t ka = key(a), kb = key(b);
+            return ka != kb ? ka < kb : a.from < b.from;
+        });
+        std::vector<Stroke> out;
+        out.reserve(sorted.size());
+        for (const Stroke& s : sorted) {
+            if (!out.empty()) {
+                Stroke& p = out.back();
+                if (p.rgb == s.rgb && p.width == s.width && p.line == s.line && s.from <= p.to) {
+                    p.to = std::max(p.to, s.to);
+                    continue;
+                }
+            }
+            out.push_back(s);
+        }
+        return out;
+    }
+
+  private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<Stroke> strokes_;
+    std::vector<std::size_t> last_;
+};
+
 struct TextItem {
     double x, y;
     const Font* font;
@@ -212,7 +268,12 @@ std::string numberText(double n) {
 class Renderer {
   public:
     Renderer(const Worksheet& sheet, const CellRange& range)
-        : sheet_(sheet), book_(sheet.workbook()), g_(rangeGeometry(sheet, range)), range_(range) {}
+        : sheet_(sheet),
+          book_(sheet.workbook()),
+          g_(rangeGeometry(sheet, range)),
+          range_(range),
+          horizontal_(g_.rowEdges.size()),
+          vertical_(g_.columnEdges.size()) {}
 
     RangePicture run() {
         collectAreas();
@@ -326,16 +387,26 @@ class Renderer {
                 {packed(kBackgroundColor), left + 1, top + 1, right - left - 1, bottom - top - 1});
         }
         // Only the sides of the area that are its own edges carry its borders.
-        addBorder(style.border(Edge::Top), whole.firstRow == a.firstRow, horizontal_, top, left, right);
-        addBorder(style.border(Edge::Bottom), whole.lastRow == a.lastRow, horizontal_, bottom, left, right);
-        addBorder(style.border(Edge::Left), whole.firstColumn == a.firstColumn, vertical_, left, top, bottom);
-        addBorder(style.border(Edge::Right), whole.lastColumn == a.lastColumn, vertical_, right, top, bottom);
+        const auto rowSlot = [&](std::int32_t row) {
+            return static_cast<std::size_t>(row - range_.firstRow);
+        };
+        const auto columnSlot = [&](std::int32_t c) {
+            return static_cast<std::size_t>(c - range_.firstColumn);
+        };
+        addBorder(style.border(Edge::Top), whole.firstRow == a.firstRow, horizontal_, rowSlot(a.firstRow),
+                  top, left, right);
+        addBorder(style.border(Edge::Bottom), whole.lastRow == a.lastRow, horizontal_, rowSlot(a.lastRow) + 1,
+                  bottom, left, right);
+        addBorder(style.border(Edge::Left), whole.firstColumn == a.firstColumn, vertical_,
+                  columnSlot(a.firstColumn), left, top, bottom);
+        addBorder(style.border(Edge::Right), whole.lastColumn == a.lastColumn, vertical_,
+                  columnSlot(a.lastColumn) + 1, right, top, bottom);
         if (value != nullptr && value->kind != ValueKind::Empty) {
             addText(style, *value, left, right, bottom);
         }
     }
 
-    void addBorder(const Border& border, bool ownEdge, std::vector<Stroke>& into, std::int32_t line,
+    void addBorder(const Border& border, bool ownEdge, StrokeSet& into, std::size_t slot, std::int32_t line,
                    std::int32_t from, std::int32_t to) {
         if (!ownEdge || border.line == LineStyle::None) {
             return;
@@ -344,12 +415,12 @@ class Renderer {
             packed(book_.paletteColor(border.color == 0 ? kAutomaticLineColor : border.color));
         if (border.line == LineStyle::Double) {
             // Two thin lines, one pixel apart on either side of the gridline.
-            into.push_back({rgb, 1, line - 1, from - 1, to + 2});
-            into.push_back({rgb, 1, line + 1, from - 1, to + 2});
+            into.add(slot, {rgb, 1, line - 1, from - 1, to + 2});
+            into.add(slot, {rgb, 1, line + 1, from - 1, to + 2});
             return;
         }
         const int w = strokeWidth(border.line);
-        into.push_back({rgb, static_cast<std::uint8_t>(w), line, from - w / 2, to + 1 + w / 2});
+        into.add(slot, {rgb, static_cast<std::uint8_t>(w), line, from - w / 2, to + 1 + w / 2});
     }
 
     void addText(const CellStyle& style, const CellView& value, std::int32_t left, std::int32_t right,
@@ -485,23 +556,9 @@ class Renderer {
         }
     }
 
-    void writeStrokes(SvgOut& out, std::vector<Stroke>& strokes, bool horizontal) const {
-        std::sort(strokes.begin(), strokes.end(), [](const Stroke& a, const Stroke& b) {
-            return std::tie(a.rgb, a.width, a.line, a.from) < std::tie(b.rgb, b.width, b.line, b.from);
-        });
+    void writeStrokes(SvgOut& out, const StrokeSet& strokes, bool horizontal) const {
         // Segments that touch or overlap on one line become one.
-        std::vector<Stroke> joined;
-        joined.reserve(strokes.size());
-        for (const Stroke& s : strokes) {
-            if (!joined.empty()) {
-                Stroke& p = joined.back();
-                if (p.rgb == s.rgb && p.width == s.width && p.line == s.line && s.from <= p.to) {
-                    p.to = std::max(p.to, s.to);
-                    continue;
-                }
-            }
-            joined.push_back(s);
-        }
+        const std::vector<Stroke> joined = strokes.joined();
         std::size_t i = 0;
         while (i < joined.size()) {
             const Stroke& head = joined[i];
@@ -574,8 +631,8 @@ class Renderer {
     std::vector<CellRange> merges_;
     std::vector<bool> mergeRow_;
     std::vector<FillRect> fills_;
-    std::vector<Stroke> horizontal_;
-    std::vector<Stroke> vertical_;
+    StrokeSet horizontal_;
+    StrokeSet vertical_;
     std::vector<TextItem> texts_;
 };
 
