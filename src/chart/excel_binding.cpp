@@ -625,14 +625,13 @@ ObjectRef makeRange(const SheetRef& s, const CellRange& r, RangeMode mode) {
     return std::make_shared<RangeObject>(s, r, mode);
 }
 
-CellRange rangeOf(const Variant& v, const SheetRef& s) {
+CellRange rangeOf(const Variant& v) {
     if (auto p = std::get_if<ObjectRef>(&v)) {
         if (auto* r = dynamic_cast<RangeObject*>(p->get())) {
             return r->range();
         }
         throw Failure("Type mismatch: a range or an address is needed");
     }
-    (void)s;
     return sheet::parseAddress(automation::toText(v));
 }
 
@@ -648,11 +647,7 @@ CellRange columnsArg(const Variant& v) {
         t = t + ":" + t;
     }
     CellRange r = sheet::parseAddress(t);
-    if (!r.coversAllRows() ||
-        r.coversAllColumns() != (r.firstColumn == 1 && r.lastColumn == sheet::kMaxColumns)) {
-        throw Failure("\"" + std::get<std::string>(v) + "\" is not a column reference");
-    }
-    if (r.firstRow != 1 || r.lastRow != sheet::kMaxRows) {
+    if (!r.coversAllRows()) {
         throw Failure("\"" + std::get<std::string>(v) + "\" is not a column reference");
     }
     return r;
@@ -704,9 +699,9 @@ class SheetObject : public automation::Object {
         }
         if (is(member, "Range")) {
             argCount(args, 1, 2);
-            CellRange a = rangeOf(args[0], sheet_);
+            CellRange a = rangeOf(args[0]);
             if (args.size() == 2 && !isMissing(args[1])) {
-                const CellRange b = rangeOf(args[1], sheet_);
+                const CellRange b = rangeOf(args[1]);
                 a = CellRange{std::min(a.firstRow, b.firstRow), std::min(a.firstColumn, b.firstColumn),
                               std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
             }

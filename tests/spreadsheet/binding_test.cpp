@@ -191,3 +191,84 @@ TEST_P(XlrdTest, IndependentReaderSeesTheChart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, XlrdTest, ::testing::Values(1, 3, 15));
+
+TEST_F(BindingTest, RangesCountIndexAndAddressLikeTheObjectModel) {
+    Dispatch ws = obj(newApp().get("Workbooks").call("Add")).get("ActiveSheet");
+    Dispatch r = ws.get("Range", {std::string("B2:D5")});
+    EXPECT_EQ(std::get<std::int32_t>(r.value("Count")), 12);
+    EXPECT_EQ(std::get<std::int32_t>(r.get("Rows").value("Count")), 4);
+    EXPECT_EQ(std::get<std::int32_t>(r.get("Columns").value("Count")), 3);
+    EXPECT_EQ(std::get<std::int32_t>(r.get("Rows", {std::int16_t{2}}).value("Row")), 3);
+    EXPECT_EQ(std::get<std::int32_t>(r.get("Columns", {std::int16_t{3}}).value("Column")), 4);
+    EXPECT_EQ(std::get<std::string>(r.value("Address")), "$B$2:$D$5");
+    EXPECT_EQ(std::get<std::string>(r.get("Cells", {std::int16_t{2}, std::int16_t{2}}).value("Address")),
+              "$C$3");
+    EXPECT_EQ(std::get<std::string>(ws.get("Cells", {std::int32_t{257}}).value("Address")), "$A$2");
+    Dispatch both = ws.get(
+        "Range", {std::string("D4"), Variant{ws.get("Cells", {std::int16_t{1}, std::int16_t{1}}).object()}});
+    EXPECT_EQ(std::get<std::string>(both.value("Address")), "$A$1:$D$4");
+    EXPECT_EQ(std::get<std::string>(ws.get("Columns", {std::string("C")}).value("Address")), "$C:$C");
+    EXPECT_EQ(std::get<std::string>(ws.get("Columns", {std::int16_t{2}}).value("Address")), "$B:$B");
+    EXPECT_EQ(std::get<std::string>(ws.get("Rows", {std::string("3:4")}).value("Address")), "$3:$4");
+    EXPECT_NE(failureOf([&] { ws.get("Columns", {std::string("B2")}); }), "");
+    EXPECT_NE(failureOf([&] { ws.get("Rows", {std::string("B:B")}); }), "");
+    EXPECT_NE(failureOf([&] { r.get("Rows", {std::int32_t{70000}}); }), "");
+    EXPECT_EQ(std::get<std::string>(ws.get("UsedRange").value("Address")), "$A$1");
+}
+
+TEST_F(BindingTest, ValuesKeepTheirTypes) {
+    Dispatch ws = obj(newApp().get("Workbooks").call("Add")).get("ActiveSheet");
+    const auto cell = [&](const char* a) { return ws.get("Range", {std::string(a)}); };
+    cell("A1").let("Value", std::string("text"));
+    cell("A2").let("Value", std::int16_t{42});
+    cell("A3").let("Value", 2.5);
+    cell("A4").let("Value", true);
+    cell("A5").let("Value", std::string("gone"));
+    cell("A5").let("Value", Variant{});
+    EXPECT_EQ(std::get<std::string>(cell("A1").value("Value")), "text");
+    EXPECT_EQ(std::get<double>(cell("A2").value("Value")), 42.0);
+    EXPECT_EQ(std::get<double>(cell("A3").value("Value")), 2.5);
+    EXPECT_EQ(std::get<std::string>(cell("A4").value("Value")), "TRUE");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(cell("A5").value("Value")));
+    EXPECT_NE(failureOf([&] { cell("A6").let("Value", cell("A1").object()); }), "");
+    EXPECT_NE(failureOf([&] { cell("A6").let("Value", std::string("\xff")); }), "");
+}
+
+TEST_F(BindingTest, FormatsThroughEveryStyleObject) {
+    rw::sheet::Workbook* seen = nullptr;
+    rw::chart::EngineFactory factory([&](const rw::sheet::Worksheet& s, const rw::sheet::CellRange& r) {
+        EXPECT_EQ(r, rw::sheet::parseAddress("B2:C3"));
+        seen = const_cast<rw::sheet::Workbook*>(&s.workbook());
+    });
+    Dispatch ws = obj(Dispatch(factory.createObject("excel.application")).get("Workbooks").call("Add"))
+                      .get("ActiveSheet");
+    Dispatch r = ws.get("Range", {std::string("B2:C3")});
+    r.get("Font").let("Bold", true);
+    r.get("Font").let("Italic", true);
+    r.get("Font").let("Size", 10.5);
+    r.get("Borders").let("LineStyle", std::int16_t{1});
+    r.get("Borders", {std::int16_t{9}}).let("Weight", std::int32_t{-4138});
+    r.get("Borders", {std::int16_t{10}}).let("ColorIndex", std::int16_t{3});
+    r.let("HorizontalAlignment", std::int32_t{-4108});
+    ws.get("Columns", {std::string("H:H")}).get("Interior").let("ColorIndex", std::int16_t{6});
+    ws.get("Rows", {std::int16_t{7}}).let("RowHeight", 30.0);
+    ws.get("Range", {std::string("B5:D6")}).call("Merge", {true});
+    ws.get("Range", {std::string("B2:C3")}).call("CopyPicture");
+    ASSERT_NE(seen, nullptr);
+    const auto& sheet = seen->activeSheet();
+    const auto& top = sheet.effectiveStyle(2, 2);
+    const auto& corner = sheet.effectiveStyle(3, 3);
+    EXPECT_TRUE(top.font.bold && top.font.italic);
+    EXPECT_EQ(top.font.heightTwips, 210);
+    EXPECT_EQ(top.alignment, rw::sheet::HorizontalAlignment::Center);
+    EXPECT_EQ(top.border(rw::sheet::Edge::Bottom).line, rw::sheet::LineStyle::Thin);
+    EXPECT_EQ(corner.border(rw::sheet::Edge::Bottom).line,
+              rw::sheet::LineStyle::Medium);  // the range's bottom edge
+    EXPECT_EQ(corner.border(rw::sheet::Edge::Right).color, 10);
+    EXPECT_EQ(top.border(rw::sheet::Edge::Right).color, rw::sheet::kAutomaticLineColor);
+    EXPECT_EQ(sheet.effectiveStyle(60000, 8).fillColor, 13);  // the whole column
+    EXPECT_FALSE(sheet.cell(60000, 8).has_value());
+    EXPECT_EQ(sheet.rowHeight(7), 600);
+    ASSERT_EQ(sheet.mergedRanges().size(), 2u);  // merged row by row
+    EXPECT_EQ(sheet.mergedRanges()[1], rw::sheet::parseAddress("B6:D6"));
+}
