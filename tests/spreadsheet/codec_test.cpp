@@ -211,3 +211,110 @@ TEST_F(SaveTest, ReplacesAnExistingFileOnlyByACompleteOne) {
     EXPECT_EQ(entries(), 2u);
     EXPECT_THROW(loadWorkbook(dir_ / "nothing.xls"), rw::Failure);
 }
+
+TEST(CompoundFileTest, ReadsSmallStreamsFromTheMiniStream) {
+    // Built by hand: sector 0 directory, 1 FAT, 2 mini FAT, 3 the mini stream (two 64-byte mini sectors).
+    std::vector<std::uint8_t> f(512 * 5, 0);
+    const auto p16 = [&](std::size_t at, std::uint32_t v) {
+        f[at] = static_cast<std::uint8_t>(v);
+        f[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    const auto p32 = [&](std::size_t at, std::uint32_t v) {
+        p16(at, v & 0xFFFF);
+        p16(at + 2, v >> 16);
+    };
+    const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::copy(std::begin(sig), std::end(sig), f.begin());
+    p16(0x18, 0x3E);
+    p16(0x1A, 3);
+    p16(0x1C, 0xFFFE);
+    p16(0x1E, 9);
+    p16(0x20, 6);
+    p32(0x2C, 1);
+    p32(0x30, 0);
+    p32(0x38, 4096);
+    p32(0x3C, 2);
+    p32(0x40, 1);
+    p32(0x44, 0xFFFFFFFE);
+    p32(0x4C, 1);
+    for (int i = 1; i < 109; ++i) {
+        p32(0x4C + 4 * i, 0xFFFFFFFF);
+    }
+    const auto entry = [&](int index, const std::u16string& name, std::uint8_t type, std::uint32_t start,
+                           std::uint32_t size) {
+        const std::size_t base = 512 + 128 * index;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            p16(base + 2 * i, name[i]);
+        }
+        p16(base + 0x40, static_cast<std::uint32_t>((name.size() + 1) * 2));
+        f[base + 0x42] = type;
+        p32(base + 0x44, 0xFFFFFFFF);
+        p32(base + 0x48, 0xFFFFFFFF);
+        p32(base + 0x4C, type == 5 ? 1 : 0xFFFFFFFF);
+        p32(base + 0x74, start);
+        p32(base + 0x78, size);
+    };
+    entry(0, u"Root Entry", 5, 3, 128);
+    entry(1, u"Workbook", 2, 0, 100);
+    const std::uint32_t fat[] = {0xFFFFFFFE, 0xFFFFFFFD, 0xFFFFFFFE, 0xFFFFFFFE};
+    for (std::size_t i = 0; i < 128; ++i) {
+        p32(1024 + 4 * i, i < 4 ? fat[i] : 0xFFFFFFFF);
+        p32(1536 + 4 * i, i == 0 ? 1 : (i == 1 ? 0xFFFFFFFE : 0xFFFFFFFF));
+    }
+    for (std::size_t i = 0; i < 128; ++i) {
+        f[2048 + i] = static_cast<std::uint8_t>(i + 1);
+    }
+    bool found = false;
+    const auto s = cfb::readStream(f, u"workbook", found);
+    ASSERT_TRUE(found);
+    ASSERT_EQ(s.size(), 100u);
+    EXPECT_EQ(s[0], 1);
+    EXPECT_EQ(s[99], 100);
+
+    p32(1536, 0);  // the mini chain loops back on itself
+    EXPECT_THROW(cfb::readStream(f, u"Workbook", found), rw::Failure);
+}
+
+TEST(FileLayoutTest, SharedStringIndexPointsAtEachBucketsFirstString) {
+    const std::vector<std::uint8_t> stream = rw::test::workbookStream(encodeWorkbook(manyStrings()));
+    const auto recs = rw::test::records(stream);
+    const auto ext =
+        std::find_if(recs.begin(), recs.end(), [](const auto& r) { return r.id == biff::kExtSst; });
+    ASSERT_NE(ext, recs.end());
+    const std::size_t buckets = (ext->body.size() - 2) / 8;
+    EXPECT_GT(buckets, 10u);
+    std::size_t sst = 0;
+    for (const auto& r : recs) {
+        if (r.id == biff::kSst) {
+            sst = r.pos;
+        }
+    }
+    for (std::size_t b = 0; b < buckets; ++b) {
+        const std::uint32_t ib = le32(ext->body, 2 + 8 * b);
+        const std::uint16_t offset = le16(ext->body, 2 + 8 * b + 4);
+        const std::size_t recordStart = ib - offset;
+        EXPECT_TRUE(recordStart == sst || le16(stream, recordStart) == biff::kContinue) << b;
+        if (b == 0) {
+            EXPECT_EQ(ib, sst + 12);          // header plus the two counts
+            EXPECT_EQ(le16(stream, ib), 6u);  // "name 0"
+        }
+    }
+}
+
+TEST(RoundTripTest, CellsHiddenByAMergedAreaOnlyRepeatItsFormat) {
+    Workbook wb;
+    Worksheet& ws = wb.activeSheet();
+    ws.merge(parseAddress("B2:D4"));
+    ws.applyStyle(CellRange::cell(2, 2), StyleChange::fill(50));
+    const auto stream = rw::test::workbookStream(encodeWorkbook(wb));
+    std::size_t written = 0;
+    for (const auto& r : rw::test::records(stream)) {
+        if (r.id == biff::kMulBlank) {
+            written += (r.body.size() - 6) / 2;
+        }
+    }
+    EXPECT_EQ(written, 9u);  // every cell of the area carries the fill
+    const Workbook back = decodeWorkbook(encodeWorkbook(wb));
+    EXPECT_EQ(back.activeSheet().storedCellCount(), 1u);
+    EXPECT_TRUE(back.activeSheet().effectiveStyle(4, 4).solidFill);
+}
