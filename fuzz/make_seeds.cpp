@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
 
     Workbook strings;
     for (int i = 0; i < 900; ++i) {
-        strings.activeSheet().setText(CellRange::cell(i + 1, 1), "string number " + std::to_string(i) + " \xe4\xb8\xad");
+        strings.activeSheet().setText(CellRange::cell(i + 1, 1),
+                                      "string number " + std::to_string(i) + " \xe4\xb8\xad");
     }
     save(dir, "strings.xls", strings);
     return 0;

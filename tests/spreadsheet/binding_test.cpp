@@ -173,6 +173,11 @@ class XlrdTest : public BindingTest, public ::testing::WithParamInterface<int> {
 
 TEST_P(XlrdTest, IndependentReaderSeesTheChart) {
     const char* source = std::getenv("ROOTWEAVE_SOURCE_DIR");
+#ifdef ROOTWEAVE_SOURCE_TREE
+    if (!source) {
+        source = ROOTWEAVE_SOURCE_TREE;
+    }
+#endif
     if (!source || !fs::exists("/usr/bin/python3") ||
         std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "python3-xlrd is not installed";
