@@ -1,6 +1,7 @@
 #include "app/mouse_pointer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <algorithm>
@@ -36,11 +37,17 @@ void MousePointerControl::setHoverCursor(const QCursor& cursor) {
 namespace rw {
 
 QCursor loadCursorFile(const QString& path) {
+    // Only a regular file is read: opening a pipe would wait for a writer, and a cursor is small.
+    constexpr qint64 kLargestCursorFile = 1 << 20;
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || info.size() > kLargestCursorFile)) {
+        throw Failure("Invalid picture");
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw Failure("Path/File access error");
     }
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = file.read(kLargestCursorFile + 1);
     // Directory: reserved 0, type (1 icon, 2 cursor), count; then the first 16-byte entry, whose fields 4 to
     // 7 hold a cursor's hot spot.
     const auto u16 = [&bytes](int at) {

@@ -1,6 +1,9 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -207,6 +210,46 @@ TEST_F(Hover, ACursorFileThatIsNoCursorEndsTheProgramAtStartUp) {
     EXPECT_TRUE(seams.messages.shown[0].text.contains("Invalid picture"));
     ASSERT_FALSE(seams.programEnd.statuses.empty());
     EXPECT_EQ(seams.programEnd.statuses[0], 1);
+}
+
+TEST_F(Hover, ACursorFileThatIsAPipeFailsInsteadOfWaiting) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("HAND-M.CUR")).constData(), 0600), 0);
+    loadForm();
+    ASSERT_FALSE(seams.messages.shown.empty());
+    EXPECT_TRUE(seams.messages.shown[0].text.contains("Invalid picture"));
+    EXPECT_EQ(seams.programEnd.statuses, std::vector<int>{1});
+}
+
+TEST(CursorFile, ReadsTheHandAndRejectsWhatIsNoCursor) {
+    const QCursor hand = loadCursorFile(QStringLiteral(ROOTWEAVE_SOURCE_DIR "/resources/HAND-M.CUR"));
+    EXPECT_EQ(hand.hotSpot(), QPoint(11, 1));
+    const QImage image = hand.pixmap().toImage();
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);           // transparent corner
+    EXPECT_EQ(image.pixelColor(11, 0), QColor(Qt::black));  // outline of the fingertip
+    EXPECT_EQ(image.pixelColor(11, 2), QColor(Qt::white));  // inside the finger
+    QTemporaryDir dir;
+    const auto expectFailure = [&dir](const QByteArray& bytes, const char* description) {
+        QFile f(dir.filePath("c.cur"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        try {
+            loadCursorFile(f.fileName());
+            ADD_FAILURE() << "loaded " << bytes.toHex().toStdString();
+        } catch (const Failure& e) {
+            EXPECT_EQ(e.description(), description);
+        }
+    };
+    expectFailure(QByteArray(), "Invalid picture");
+    expectFailure(QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\0'), "Invalid picture");   // no image
+    expectFailure(QByteArray("\0\0\3\0\1\0", 6) + QByteArray(300, '\1'), "Invalid picture");  // not a cursor
+    expectFailure(QByteArray((1 << 20) + 1, '\0'), "Invalid picture");                        // far too large
+    try {
+        loadCursorFile(dir.filePath("missing.cur"));
+        ADD_FAILURE();
+    } catch (const Failure& e) {
+        EXPECT_EQ(e.description(), "Path/File access error");
+    }
 }
 
 TEST_F(StartUp, LayoutIsFixedInTwipsWithTheDesignFontsAndTabOrder) {
