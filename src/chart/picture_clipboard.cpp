@@ -93,9 +93,13 @@ void writePictureFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
-void writeRangePicture(const sheet::Worksheet& sheet, const QString& path) {
-    const sheet::RangePicture picture = sheet::renderRangePicture(sheet, sheet.usedRange());
+void writeRangePicture(const sheet::Worksheet& sheet, const sheet::CellRange& range, const QString& path) {
+    const sheet::RangePicture picture = sheet::renderRangePicture(sheet, range);
     writePictureFile(path, QByteArray::fromStdString(picture.svg));
+}
+
+void writeRangePicture(const sheet::Worksheet& sheet, const QString& path) {
+    writeRangePicture(sheet, sheet.usedRange(), path);
 }
 
 }  // namespace rw::chart

@@ -43,7 +43,9 @@ class PictureClipboard {
 // a failed write leaves the old file as it was. Fails with a description naming the path.
 void writePictureFile(const QString& path, const QByteArray& bytes);
 
-// Writes the picture (SVG) of the sheet's used range to `path`, for the command-line tool.
+// Writes the picture (SVG) of a range, or of the sheet's used range, to `path` (safely, as above); for the
+// command-line tool. Fails with a description.
+void writeRangePicture(const sheet::Worksheet& sheet, const sheet::CellRange& range, const QString& path);
 void writeRangePicture(const sheet::Worksheet& sheet, const QString& path);
 
 }  // namespace rw::chart

@@ -44,7 +44,7 @@ inline void buildChart(sheet::Worksheet& ws, const std::string& name, int genera
     using sheet::Edge;
     using sheet::LineStyle;
     using sheet::StyleChange;
-    const sheet::Font& font = ws.workbook().defaultFont();
+    const sheet::Font font = ws.workbook().defaultFont();  // a copy: styling adds to the style table
     ws.applyStyle(CellRange::wholeSheet(), StyleChange::fontName("Tahoma"));
     ws.setColumnWidth(1, 1, sheet::columnWidthFromCharacters(2, font));
     for (std::int32_t c = 2; c <= 6; ++c) {
