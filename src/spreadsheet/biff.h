@@ -82,4 +82,15 @@ inline constexpr std::uint16_t kRk = 0x027E;
 inline constexpr std::uint16_t kStyle = 0x0293;
 inline constexpr std::uint16_t kBof = 0x0809;
 
+// A SUPBOOK whose cch field holds this value refers to the workbook itself.
+inline constexpr std::uint16_t kSupBookSelf = 0x0401;
+// NAME option bit of a built-in name, and the one-character code of the built-in Print_Titles.
+inline constexpr std::uint16_t kNameBuiltin = 0x0020;
+inline constexpr std::uint8_t kBuiltinPrintTitles = 0x07;
+// Formula tokens found in print-title names.
+inline constexpr std::uint8_t kPtgUnion = 0x10;
+inline constexpr std::uint8_t kPtgMemFunc = 0x29;  // 0x49 and 0x69 in the other token classes
+inline constexpr std::uint8_t kPtgArea3d = 0x3B;   // 0x5B and 0x7B in the other token classes
+inline constexpr std::uint16_t kLastColumnIndex = 0xFF;
+
 }  // namespace rw::sheet::biff

@@ -238,6 +238,65 @@ struct SheetData {
     std::size_t pos;
 };
 
+// An entry of the EXTERNSHEET table: a SUPBOOK and a range of its sheets.
+struct SheetReference {
+    std::uint16_t supBook;
+    std::uint16_t firstSheet;
+    std::uint16_t lastSheet;
+};
+
+// A Print_Titles name as found in the globals, before its reference is resolved.
+struct PrintTitles {
+    std::uint16_t sheet;             // position among all BOUNDSHEET records
+    std::uint16_t reference;         // index into the EXTERNSHEET table
+    std::int32_t firstRow, lastRow;  // 1-based
+};
+
+// The rows of a Print_Titles formula: one reference to whole rows, alone or beside a reference to whole
+// columns (the union Excel writes when both are set). Anything else is not a form this engine keeps, and
+// yields nothing.
+std::optional<PrintTitles> printTitleRows(std::span<const std::uint8_t> rgce, std::uint16_t sheet) {
+    std::optional<PrintTitles> rows;
+    std::size_t p = 0;
+    const auto word = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(rgce[at] | (rgce[at + 1] << 8));
+    };
+    while (p < rgce.size()) {
+        const std::uint8_t ptg = rgce[p++];
+        if (ptg == biff::kPtgUnion) {
+            continue;
+        }
+        if (ptg == biff::kPtgMemFunc || ptg == biff::kPtgMemFunc + 0x20 || ptg == biff::kPtgMemFunc + 0x40) {
+            if (rgce.size() - p < 2) {
+                return std::nullopt;
+            }
+            p += 2;
+            continue;
+        }
+        if (ptg != biff::kPtgArea3d && ptg != biff::kPtgArea3d + 0x20 && ptg != biff::kPtgArea3d + 0x40) {
+            return std::nullopt;
+        }
+        if (rgce.size() - p < 10) {
+            return std::nullopt;
+        }
+        const std::uint16_t reference = word(p);
+        const std::uint16_t firstRow = word(p + 2);
+        const std::uint16_t lastRow = word(p + 4);
+        const std::uint16_t firstColumn = word(p + 6) & 0x3FFF;
+        const std::uint16_t lastColumn = word(p + 8) & 0x3FFF;
+        p += 10;
+        if (firstColumn == 0 && lastColumn >= biff::kLastColumnIndex && firstRow <= lastRow && !rows) {
+            rows = PrintTitles{sheet, reference, firstRow + 1, lastRow + 1};
+        }
+    }
+    return rows;
+}
+
+// A margin as the file stores it, or the default where the value makes no sense.
+double marginOr(double value, double fallback) {
+    return (std::isfinite(value) && value >= 0 && value < 49) ? value : fallback;
+}
+
 struct PendingCell {
     std::int32_t row, column;
     std::uint16_t xf;
@@ -256,6 +315,10 @@ class BookReader {
         std::vector<Font> fonts;
         std::vector<RawXf> xfs;
         std::vector<SheetData> sheets;
+        std::vector<std::optional<std::size_t>> worksheetOfBoundSheet;  // per BOUNDSHEET: our sheet index
+        std::vector<bool> supBookIsSelf;
+        std::vector<SheetReference> sheetReferences;
+        std::vector<PrintTitles> printTitles;
         std::vector<std::span<const std::uint8_t>> sstSegments;
         std::optional<std::array<Rgb, 56>> palette;
         std::size_t activeTab = 0;
@@ -305,8 +368,39 @@ class BookReader {
                     b.u8();
                     const std::uint8_t type = b.u8();
                     std::string name = readString(b, true);
+                    worksheetOfBoundSheet.emplace_back();
                     if (type == 0) {
+                        worksheetOfBoundSheet.back() = sheets.size();
                         sheets.push_back(SheetData{std::move(name), pos});
+                    }
+                    break;
+                }
+                case biff::kSupBook: {
+                    bytes::Reader b(r.body, "a SUPBOOK record");
+                    b.u16();
+                    supBookIsSelf.push_back(b.u16() == biff::kSupBookSelf);
+                    break;
+                }
+                case biff::kExternSheet: {
+                    const std::vector<std::uint8_t> body = withContinues(r);
+                    bytes::Reader b(body, "the EXTERNSHEET record");
+                    const std::uint16_t count = b.u16();
+                    if (b.left() < 6u * count) {
+                        damaged("the EXTERNSHEET record is cut short");
+                    }
+                    for (std::uint16_t k = 0; k < count; ++k) {
+                        SheetReference ref{};
+                        ref.supBook = b.u16();
+                        ref.firstSheet = b.u16();
+                        ref.lastSheet = b.u16();
+                        sheetReferences.push_back(ref);
+                    }
+                    break;
+                }
+                case biff::kName: {
+                    const std::vector<std::uint8_t> body = withContinues(r);
+                    if (auto titles = readName(body)) {
+                        printTitles.push_back(*titles);
                     }
                     break;
                 }
@@ -343,11 +437,59 @@ class BookReader {
         for (const SheetData& sd : sheets) {
             readSheet(wb, sd);
         }
+        for (const PrintTitles& t : printTitles) {
+            if (t.reference >= sheetReferences.size()) {
+                damaged("a name refers to a sheet reference that does not exist");
+            }
+            if (t.sheet >= worksheetOfBoundSheet.size()) {
+                damaged("a name belongs to a sheet that does not exist");
+            }
+            const SheetReference& ref = sheetReferences[t.reference];
+            const bool ownSheet = ref.supBook < supBookIsSelf.size() && supBookIsSelf[ref.supBook] &&
+                                  ref.firstSheet == t.sheet && ref.lastSheet == t.sheet;
+            if (ownSheet && worksheetOfBoundSheet[t.sheet]) {
+                wb.sheet(*worksheetOfBoundSheet[t.sheet]).pageSetup().titleRows =
+                    std::pair{t.firstRow, t.lastRow};
+            }
+        }
         wb.setActiveSheet(activeTab < wb.sheetCount() ? activeTab : 0);
         return wb;
     }
 
   private:
+    // A record's body joined with the CONTINUE records that follow it.
+    std::vector<std::uint8_t> withContinues(const Record& r) {
+        std::vector<std::uint8_t> body(r.body.begin(), r.body.end());
+        while (records_.peekId() == biff::kContinue) {
+            const Record c = records_.next();
+            body.insert(body.end(), c.body.begin(), c.body.end());
+        }
+        return body;
+    }
+
+    // A NAME record: its layout is checked whatever it holds; only the built-in Print_Titles of a sheet is
+    // kept, and only in a form that names whole rows.
+    static std::optional<PrintTitles> readName(std::span<const std::uint8_t> body) {
+        bytes::Reader b(body, "a NAME record");
+        const std::uint16_t flags = b.u16();
+        b.u8();
+        const std::uint8_t nameLength = b.u8();
+        const std::uint16_t formulaLength = b.u16();
+        b.u16();
+        const std::uint16_t itab = b.u16();
+        b.skip(4);
+        std::u16string name;
+        if (nameLength > 0) {
+            name = readChars(b, nameLength, b.u8() & 0x01);
+        }
+        const std::span<const std::uint8_t> rgce = b.take(formulaLength);
+        if (!(flags & biff::kNameBuiltin) || name != std::u16string(1, biff::kBuiltinPrintTitles) ||
+            itab == 0) {
+            return std::nullopt;
+        }
+        return printTitleRows(rgce, static_cast<std::uint16_t>(itab - 1));
+    }
+
     static void checkBof(const Record& r, std::uint16_t type, const char* message) {
         if (r.id != biff::kBof || r.body.size() < 4) {
             throw Failure(message);
@@ -561,10 +703,15 @@ class BookReader {
                     break;
                 }
                 case biff::kHeader:
-                case biff::kFooter:
-                    (rec.id == biff::kHeader ? ws.pageSetup().header : ws.pageSetup().footer) =
-                        rec.body.empty() ? std::string() : readString(r, false);
+                case biff::kFooter: {
+                    std::string& text =
+                        rec.id == biff::kHeader ? ws.pageSetup().header : ws.pageSetup().footer;
+                    text = rec.body.empty() ? std::string() : readString(r, false);
+                    if (text::toUtf16(text).size() > 255) {
+                        damaged("a page header or footer is longer than 255 characters");
+                    }
                     break;
+                }
                 case biff::kHCenter:
                     ws.pageSetup().centerHorizontally = r.u16() != 0;
                     break;
@@ -572,32 +719,41 @@ class BookReader {
                     ws.pageSetup().centerVertically = r.u16() != 0;
                     break;
                 case biff::kLeftMargin:
-                    ws.pageSetup().leftMargin = r.f64();
+                    ws.pageSetup().leftMargin = marginOr(r.f64(), PageSetup{}.leftMargin);
                     break;
                 case biff::kRightMargin:
-                    ws.pageSetup().rightMargin = r.f64();
+                    ws.pageSetup().rightMargin = marginOr(r.f64(), PageSetup{}.rightMargin);
                     break;
                 case biff::kTopMargin:
-                    ws.pageSetup().topMargin = r.f64();
+                    ws.pageSetup().topMargin = marginOr(r.f64(), PageSetup{}.topMargin);
                     break;
                 case biff::kBottomMargin:
-                    ws.pageSetup().bottomMargin = r.f64();
+                    ws.pageSetup().bottomMargin = marginOr(r.f64(), PageSetup{}.bottomMargin);
                     break;
                 case biff::kWsBool:
                     ws.pageSetup().fitToPage = r.u16() & 0x0100;
                     break;
                 case biff::kSetup: {
+                    // Paper, scale and orientation mean something only with printer data (fNoPls clear)
+                    // and, for the orientation, fNoOrient clear. Values the format does not allow fall back
+                    // to the defaults, so whatever is read can be saved again.
                     PageSetup& ps = ws.pageSetup();
+                    const PageSetup defaults;
                     r.u16();
-                    ps.scalePercent = r.u16();
+                    const std::uint16_t scale = r.u16();
                     r.u16();
-                    ps.fitWidth = r.u16();
-                    ps.fitHeight = r.u16();
+                    const std::uint16_t fitWidth = r.u16();
+                    const std::uint16_t fitHeight = r.u16();
                     const std::uint16_t grbit = r.u16();
-                    ps.landscape = !(grbit & 0x04) && !(grbit & 0x02);
+                    const bool printerData = !(grbit & 0x04);
+                    ps.scalePercent =
+                        printerData && scale >= 10 && scale <= 400 ? scale : defaults.scalePercent;
+                    ps.fitWidth = fitWidth <= 32767 ? fitWidth : defaults.fitWidth;
+                    ps.fitHeight = fitHeight <= 32767 ? fitHeight : defaults.fitHeight;
+                    ps.landscape = printerData && !(grbit & 0x40) && !(grbit & 0x02);
                     r.skip(4);
-                    ps.headerMargin = r.f64();
-                    ps.footerMargin = r.f64();
+                    ps.headerMargin = marginOr(r.f64(), defaults.headerMargin);
+                    ps.footerMargin = marginOr(r.f64(), defaults.footerMargin);
                     break;
                 }
                 default:

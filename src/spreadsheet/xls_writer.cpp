@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -158,6 +159,78 @@ void putCellXf(RecordSink& s, std::uint16_t font, const CellStyle& st, bool defa
     s.u32(std::uint32_t{t.color} | (std::uint32_t{b.color} << 7) | ((st.solidFill ? 1u : 0u) << 26));
     s.u16(std::uint32_t{st.solidFill ? st.fillColor : std::uint16_t{64}} | (65u << 7));
     s.end();
+}
+
+// Refuses a print set-up the file cannot hold, before a byte is written.
+void checkPageSetup(const PageSetup& ps, const std::string& sheetName) {
+    const auto refuse = [&](const std::string& why) {
+        throw Failure("The page set-up of the sheet \"" + sheetName + "\" cannot be saved: " + why);
+    };
+    if (ps.scalePercent < 10 || ps.scalePercent > 400) {
+        refuse("the print scale must lie between 10 and 400 percent");
+    }
+    if (ps.fitWidth > 32767 || ps.fitHeight > 32767) {
+        refuse("at most 32767 pages across and down");
+    }
+    for (double m :
+         {ps.leftMargin, ps.rightMargin, ps.topMargin, ps.bottomMargin, ps.headerMargin, ps.footerMargin}) {
+        if (!std::isfinite(m) || m < 0 || m >= 49) {
+            refuse("margins must lie between 0 and 49 inches");
+        }
+    }
+    for (const std::string* text : {&ps.header, &ps.footer}) {
+        if (text::toUtf16(*text).size() > 255) {
+            refuse("a page header or footer is longer than 255 characters");
+        }
+    }
+    if (ps.titleRows && !CellRange{ps.titleRows->first, 1, ps.titleRows->second, kMaxColumns}.isValid()) {
+        refuse("the rows repeated at the top of each page lie outside the sheet");
+    }
+}
+
+// The rows repeated at the top of printed pages are the built-in name Print_Titles of their sheet: a
+// reference to whole rows through the workbook's table of sheet references (EXTERNSHEET), whose entries
+// point into the workbook itself (a SUPBOOK of its own).
+void writePrintTitles(RecordSink& s, const Workbook& wb) {
+    std::vector<std::size_t> withTitles;
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        if (wb.sheet(i).pageSetup().titleRows) {
+            withTitles.push_back(i);
+        }
+    }
+    if (withTitles.empty()) {
+        return;
+    }
+    s.record(biff::kSupBook, {static_cast<std::uint16_t>(wb.sheetCount()), biff::kSupBookSelf});
+    s.begin(biff::kExternSheet);
+    s.u16(static_cast<std::uint32_t>(withTitles.size()));
+    for (std::size_t sheet : withTitles) {
+        s.u16(0);  // the SUPBOOK above
+        s.u16(static_cast<std::uint32_t>(sheet));
+        s.u16(static_cast<std::uint32_t>(sheet));
+    }
+    s.end();
+    for (std::size_t k = 0; k < withTitles.size(); ++k) {
+        const std::size_t sheet = withTitles[k];
+        const auto [first, last] = *wb.sheet(sheet).pageSetup().titleRows;
+        s.begin(biff::kName);
+        s.u16(biff::kNameBuiltin);
+        s.u8(0);    // no keyboard shortcut
+        s.u8(1);    // one character: the built-in name's code
+        s.u16(11);  // formula: one 3-D area reference
+        s.u16(0);
+        s.u16(static_cast<std::uint32_t>(sheet + 1));  // local to its sheet
+        s.u32(0);
+        s.u8(0);  // 8-bit characters
+        s.u8(biff::kBuiltinPrintTitles);
+        s.u8(biff::kPtgArea3d);
+        s.u16(static_cast<std::uint32_t>(k));  // entry in EXTERNSHEET
+        s.u16(static_cast<std::uint32_t>(first - 1));
+        s.u16(static_cast<std::uint32_t>(last - 1));
+        s.u16(0);  // absolute columns A..IV
+        s.u16(biff::kLastColumnIndex);
+        s.end();
+    }
 }
 
 // One cell as it goes into the file.
@@ -524,6 +597,9 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     if (wb.sheetCount() == 0) {
         throw Failure("A workbook must have at least one sheet");
     }
+    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
+        checkPageSetup(wb.sheet(i).pageSetup(), wb.sheet(i).name());
+    }
     Layout layout;
     layout.xfOfStyle.assign(wb.styles().size(), 0xFFFF);
     layout.xfOfStyle[kDefaultStyle] = 15;
@@ -624,6 +700,7 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
         s.end();
     }
     s.record(biff::kCountry, {1, 1});
+    writePrintTitles(s, wb);
     writeSst(s, sstList, sstTotal);
     s.begin(biff::kEof);
     s.end();
