@@ -72,6 +72,7 @@ bool isMissing(const Variant& v) {
 struct AppCore {
     bool quit = false;
     EngineFactory::PictureSink copyPicture;
+    sheet::PageSetup newSheetPageSetup;
     void check() const {
         if (quit) {
             throw Failure("Automation error: the spreadsheet application has quit");
@@ -837,7 +838,11 @@ class WorkbooksObject : public automation::Object {
         app_->check();
         if (is(member, "Add")) {
             argCount(args, 0, 1);
-            auto b = std::make_shared<BookState>(sheet::Workbook(), app_->core, app_);
+            sheet::Workbook workbook;
+            for (std::size_t i = 0; i < workbook.sheetCount(); ++i) {
+                workbook.sheet(i).pageSetup() = app_->core->newSheetPageSetup;
+            }
+            auto b = std::make_shared<BookState>(std::move(workbook), app_->core, app_);
             b->name = "Book" + std::to_string(++app_->booksAdded);
             app_->books.push_back(b);
             return std::make_shared<WorkbookObject>(b);
@@ -938,6 +943,7 @@ automation::ObjectRef EngineFactory::createObject(const std::string& className) 
     }
     auto app = std::make_shared<AppState>();
     app->core->copyPicture = copyPicture_;
+    app->core->newSheetPageSetup = newSheetPageSetup_;
     return std::make_shared<ApplicationObject>(app);
 }
 

@@ -18,11 +18,17 @@ class EngineFactory : public automation::ObjectFactory {
     // clear description ("CopyPicture is not available").
     using PictureSink = std::function<void(const sheet::Worksheet&, const sheet::CellRange&)>;
     explicit EngineFactory(PictureSink copyPicture = {});
+    // The print set-up every sheet of a workbook made by Workbooks.Add starts with (Excel's defaults
+    // unless set). Applications already created keep the set-up they were made with; opened workbooks
+    // keep their own.
+    void setNewSheetPageSetup(const sheet::PageSetup& pageSetup) { newSheetPageSetup_ = pageSetup; }
+    const sheet::PageSetup& newSheetPageSetup() const { return newSheetPageSetup_; }
     // Fails with "Cannot create object" for any other class name.
     automation::ObjectRef createObject(const std::string& className) override;
 
   private:
     PictureSink copyPicture_;
+    sheet::PageSetup newSheetPageSetup_;
 };
 
 }  // namespace rw::chart

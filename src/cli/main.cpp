@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "chart/excel_binding.h"
+#include "chart/print_setup.h"
 #include "cli/chart_tool.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     rw::chart::EngineFactory factory;
+    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
     return rw::cli::runChartTool(QCoreApplication::arguments(), factory, out, err);
 }
