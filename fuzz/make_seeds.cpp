@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
     ws.setNumber(CellRange::cell(14, 1), 2.5);
     ws.pageSetup().landscape = true;
     ws.pageSetup().footer = "&CPage &P of &N";
+    ws.pageSetup().titleRows = std::pair{2, 3};
+    ws.pageSetup().fitToPage = true;
     chart.addSheet("Two").setText(CellRange::cell(1, 1), "x");
     save(dir, "chart.xls", chart);
 

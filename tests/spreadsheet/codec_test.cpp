@@ -74,6 +74,7 @@ Workbook everything() {
     ws.pageSetup().fitHeight = 0;
     ws.pageSetup().centerHorizontally = true;
     ws.pageSetup().footer = "&CPage &P of &N";
+    ws.pageSetup().titleRows = std::pair{2, 3};
     wb.setPaletteColor(20, Rgb{1, 2, 3});
     Worksheet& second = wb.addSheet("Second \xc3\xa4");
     second.setText(CellRange::cell(1, 1), "on the second sheet");
