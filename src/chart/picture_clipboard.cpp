@@ -31,21 +31,23 @@ void registerPictureFonts() {
     }
 }
 
-QByteArray rasterisePicture(const QByteArray& svg, QSize size) {
-    if (qGuiApp == nullptr || size.isEmpty() || size.width() > kMaxRasterSide ||
-        size.height() > kMaxRasterSide || qint64{size.width()} * size.height() > kMaxRasterPixels) {
-        return {};
-    }
-    registerPictureFonts();
-    // Qt's SVG renderer takes a font-family list as one name and so misses Tahoma; it gets the first name
-    // alone (and falls back by itself when the system lacks that face).
+QByteArray pictureForQtRenderer(const QByteArray& svg) {
     QByteArray forQt = svg;
     const QByteArray fallback = QByteArray(", ") +
                                 QByteArray(sheet::kFallbackFontFamily.data(),
                                            static_cast<qsizetype>(sheet::kFallbackFontFamily.size())) +
                                 '"';
     forQt.replace(fallback, QByteArray("\""));
-    QSvgRenderer renderer(forQt);
+    return forQt;
+}
+
+QByteArray rasterisePicture(const QByteArray& svg, QSize size, qint64 maxPixels) {
+    if (qGuiApp == nullptr || size.isEmpty() || size.width() > kMaxRasterSide ||
+        size.height() > kMaxRasterSide || qint64{size.width()} * size.height() > maxPixels) {
+        return {};
+    }
+    registerPictureFonts();
+    QSvgRenderer renderer(pictureForQtRenderer(svg));
     if (!renderer.isValid()) {
         return {};
     }

@@ -20,9 +20,15 @@ inline constexpr int kMaxRasterSide = 16384;
 // (Debian's fonts-wine). Needs a QGuiApplication; does nothing without one, and only once.
 void registerPictureFonts();
 
-// The SVG drawn at factor 1 on white, as PNG bytes; empty when the picture is too large, when it is no
-// picture, or when the program has no QGuiApplication to draw text with.
-QByteArray rasterisePicture(const QByteArray& svg, QSize size);
+// The picture's SVG as Qt's SVG renderer should get it: Qt takes a font-family list as one name and so
+// would miss Tahoma; here each text names its first family alone (Qt falls back by itself when the system
+// lacks that face).
+QByteArray pictureForQtRenderer(const QByteArray& svg);
+
+// The SVG drawn at factor 1 on white, as PNG bytes; empty when the picture is too large (more than
+// `maxPixels`, or a side longer than kMaxRasterSide), when it is no picture, or when the program has no
+// QGuiApplication to draw text with.
+QByteArray rasterisePicture(const QByteArray& svg, QSize size, qint64 maxPixels = kMaxRasterPixels);
 
 // Renders the range and puts it on the clipboard: SVG, plus PNG when small enough.
 class PictureClipboard {

@@ -13,7 +13,10 @@
 
 #include "chart/layout.h"
 #include "chart/number_parse.h"
+#include "chart/picture_clipboard.h"
+#include "cli/picture_file.h"
 #include "platform/error_report.h"
+#include "platform/failure.h"
 
 namespace rw::cli {
 
@@ -24,7 +27,7 @@ using automation::Dispatch;
 const QString kTool = QStringLiteral("rootweave-chart");
 
 const QString kUsage = QStringLiteral(
-    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg]\n"
+    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]\n"
     "\n"
     "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
     "\n"
@@ -32,11 +35,16 @@ const QString kUsage = QStringLiteral(
     "                    Fractions round half to even; below 0.5 only the heading is written.\n"
     "  --name TEXT       the person whose tree it is, shown in the title; may be empty (--name \"\").\n"
     "  --output FILE     the workbook to write; an existing file is replaced.\n"
-    "  --picture FILE    also write a picture of the chart (SVG). Not available yet.\n"
+    "  --picture FILE    also write a picture of the chart, as the preview shows it: SVG, or PNG or PDF "
+    "when\n"
+    "                    FILE ends in .png or .pdf. A PNG picture may be at most 16384 pixels a side and\n"
+    "                    64 million pixels (charts of up to 9 generations); a PDF page is at most 200 "
+    "inches\n"
+    "                    a side, a larger chart is scaled down to fit. An existing file is replaced.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Exit status: 0 when the workbook was written, 1 when it could not be made or written, 2 for a bad\n"
-    "command line or a refused number of generations.\n");
+    "Exit status: 0 when the workbook (and the picture) was written, 1 when either could not be made or\n"
+    "written (then neither is), 2 for a bad command line or a refused number of generations.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
@@ -73,16 +81,23 @@ std::optional<QString> outputProblem(const QString& path) {
     return std::nullopt;
 }
 
-// The picture of the finished chart is a later addition; this is where it will be written.
-std::optional<QString> pictureProblem(const QString& /*picturePath*/) {
-    return QStringLiteral("--picture is not available yet");
+// The same file, as far as the names tell before anything is written.
+bool sameFile(const QString& a, const QString& b) {
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists()) {
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    }
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
 }
 
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
 // routine's line labels. Unlike the window, the tool stops as soon as a failure means no usable chart can
-// come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened.
+// come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened. With
+// `takePicture`, the saved chart's used range is then pictured through CopyPicture, as the window's
+// snapshot does (the run's snapshot step, line 236).
 void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
-                  const QString& generations, const QString& savePath) {
+                  const QString& generations, const QString& savePath, bool takePicture) {
     Dispatch application;
     Dispatch workbook;
     Dispatch sheet;
@@ -96,10 +111,13 @@ void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QSt
     if (made) {
         const int before = trap.reportsShown();
         chart::layoutFamilyTree(trap, sheet, name, generations);
-        sheet.reset();
         if (trap.reportsShown() == before) {
             trap.run(216, [&] { workbook.call("SaveAs", {savePath.toStdString()}); });
         }
+        if (takePicture && trap.reportsShown() == before) {
+            trap.run(236, [&] { sheet.get("UsedRange").call("CopyPicture"); });
+        }
+        sheet.reset();
     }
     trap.run(218, [&] { application.let("DisplayAlerts", false); });
     if (workbook) {
@@ -133,8 +151,20 @@ int StreamMessageBoxes::show(const QString& text, const QString& title, MsgIcon 
     return buttons == MsgButtons::Ok ? kAnswerOk : defaultAnswer;
 }
 
-int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, QTextStream& out,
-                 QTextStream& err) {
+std::optional<sheet::RangePicture> PictureCatcher::take() {
+    std::optional<sheet::RangePicture> picture = std::move(picture_);
+    picture_.reset();
+    return picture;
+}
+
+chart::EngineFactory::PictureSink PictureCatcher::sink() {
+    return [this](const sheet::Worksheet& sheet, const sheet::CellRange& range) {
+        keep(sheet::renderRangePicture(sheet, range));
+    };
+}
+
+int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
+                 QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
@@ -188,13 +218,23 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     if (output.isEmpty()) {
         return usageError(err, QStringLiteral("--output needs a file name"));
     }
-    if (parser.isSet(pictureOption)) {
-        if (std::optional<QString> problem = pictureProblem(parser.value(pictureOption))) {
-            return usageError(err, *problem);
+    const bool wantPicture = parser.isSet(pictureOption);
+    const QString picture = parser.value(pictureOption);
+    if (wantPicture) {
+        if (picture.isEmpty()) {
+            return usageError(err, QStringLiteral("--picture needs a file name"));
+        }
+        if (sameFile(picture, output)) {
+            return usageError(err, QStringLiteral("--picture and --output name the same file"));
         }
     }
     if (std::optional<QString> problem = outputProblem(output)) {
         return failed(err, *problem);
+    }
+    if (wantPicture) {
+        if (std::optional<QString> problem = outputProblem(picture)) {
+            return failed(err, *problem);
+        }
     }
 
     // The engine saves to a fresh name beside the output, and only a chart made without a single report
@@ -203,7 +243,8 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     const QString draftPath = draftPathFor(outputPath);
     StreamMessageBoxes reports(err);
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
-    makeWorkbook(trap, factory, name, generations, draftPath);
+    pictures.take();
+    makeWorkbook(trap, factory, name, generations, draftPath, wantPicture);
 
     if (trap.reportsShown() > 0) {
         QFile::remove(draftPath);
@@ -216,15 +257,47 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     if (!QFileInfo(draftPath).isFile()) {
         return failed(err, QStringLiteral("%1 was not written").arg(output));
     }
+    // The picture is written before the workbook takes its place: a picture that cannot be made (too large
+    // for PNG, say) or written leaves both files as they were.
+    if (wantPicture) {
+        QString problem;
+        try {
+            const std::optional<sheet::RangePicture> taken = pictures.take();
+            if (!taken) {
+                throw Failure("no picture was taken");
+            }
+            const QByteArray bytes = encodePicture(*taken, pictureFormatOf(picture));
+            try {
+                chart::writePictureFile(picture, bytes);
+            } catch (const Failure& e) {
+                problem = QString::fromUtf8(e.what());
+            }
+        } catch (const std::exception& e) {
+            problem =
+                QStringLiteral("Cannot make the picture %1: %2").arg(picture, QString::fromUtf8(e.what()));
+        }
+        if (!problem.isEmpty()) {
+            problem[0] = problem[0].toLower();
+            QFile::remove(draftPath);
+            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+        }
+    }
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
                             std::filesystem::path(outputPath.toStdString()), error);
     if (error) {
         QFile::remove(draftPath);
-        return failed(
-            err, QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(error.message())));
+        QString problem =
+            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(error.message()));
+        if (wantPicture) {
+            problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
+        }
+        return failed(err, problem);
     }
     out << "Wrote " << output << "\n";
+    if (wantPicture) {
+        out << "Wrote " << picture << "\n";
+    }
     out.flush();
     return kExitOk;
 }

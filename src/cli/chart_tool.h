@@ -3,17 +3,20 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <optional>
 
 #include "chart/automation.h"
+#include "chart/excel_binding.h"
 #include "platform/seams.h"
+#include "spreadsheet/range_picture.h"
 
 // rootweave-chart: the chart without the windows. The same checks, layout and engine as "Start Creating
 // Template", driven from the command line:
-//   rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg]
+//   rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]
 namespace rw::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the workbook could not be made or written
+inline constexpr int kExitFailed = 1;  // the workbook or its picture could not be made or written
 inline constexpr int kExitUsage = 2;   // bad command line or refused input; nothing was started
 
 // Message boxes for a program without windows: each box is written to `stream` (its title, then its text
@@ -28,9 +31,25 @@ class StreamMessageBoxes : public MessageBoxes {
     QTextStream& stream_;
 };
 
+// Where the engine's CopyPicture leaves the picture of a range in this tool, until the tool writes it to the
+// --picture file. The engine factory gets sink(); the last picture taken is kept.
+class PictureCatcher {
+  public:
+    void keep(sheet::RangePicture picture) { picture_ = std::move(picture); }
+    // Hands over the kept picture and forgets it.
+    std::optional<sheet::RangePicture> take();
+    // The hook for EngineFactory: draws the range and keeps the picture. Refers to this object, which must
+    // outlive the factory.
+    chart::EngineFactory::PictureSink sink();
+
+  private:
+    std::optional<sheet::RangePicture> picture_;
+};
+
 // Runs the tool. `arguments` is the whole command line, the program name first. Applications are created
-// through `factory`. Results go to `out`, every complaint and error report to `err`; returns the exit status.
-int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, QTextStream& out,
-                 QTextStream& err);
+// through `factory`, whose CopyPicture leaves its pictures in `pictures`. Results go to `out`, every
+// complaint and error report to `err`; returns the exit status.
+int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
+                 QTextStream& out, QTextStream& err);
 
 }  // namespace rw::cli
