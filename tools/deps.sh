@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   python3 python3-xlrd
-  fonts-wine desktop-file-utils
+  fonts-wine desktop-file-utils poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

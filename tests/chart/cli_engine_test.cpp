@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 // The rootweave-chart executable with the real engine: each saved workbook is read back by xlrd, an
@@ -103,6 +108,111 @@ TEST(ChartToolProcess, AnOutputTheEngineCannotWriteExitsNonZero) {
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("rootweave-chart: ")) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists("/proc/rootweave-chart-test.xls"));
+}
+
+// Pictures from the real engine: each format read back by something other than the code that wrote it.
+struct PixelCounts {
+    int lime = 0;
+    int white = 0;
+    int other = 0;
+};
+
+PixelCounts countPixels(const QImage& image) {
+    PixelCounts counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y) & 0xFFFFFF;
+            (pixel == 0x99CC00 ? counts.lime : pixel == 0xFFFFFF ? counts.white : counts.other) += 1;
+        }
+    }
+    return counts;
+}
+
+// The first page of a PDF drawn by poppler's pdftoppm at `dpi`.
+QImage firstPdfPage(const QString& pdf, int dpi) {
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    EXPECT_FALSE(pdftoppm.isEmpty()) << "pdftoppm is missing (poppler-utils; tools/deps.sh installs it)";
+    if (pdftoppm.isEmpty()) {
+        return {};
+    }
+    const QString stem = pdf + QStringLiteral("-page");
+    const Result drawn = runProcess(
+        pdftoppm, {"-r", QString::number(dpi), "-f", "1", "-l", "1", "-png", "-singlefile", pdf, stem});
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err.toStdString();
+    return QImage(stem + QStringLiteral(".png"));
+}
+
+TEST(ChartToolPictures, SvgPngAndPdfOfOneChart) {
+    QTemporaryDir dir;
+    auto make = [&](const QString& picture) {
+        const Result made = chartTool({"--generations", "4", "--name", "Ada", "--output",
+                                       dir.filePath("chart.xls"), "--picture", dir.filePath(picture)});
+        EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+        EXPECT_TRUE(made.err.isEmpty()) << made.err.toStdString();
+        EXPECT_TRUE(made.out.endsWith("Wrote " + dir.filePath(picture) + "\n")) << made.out.toStdString();
+    };
+    make(QStringLiteral("chart.svg"));
+    make(QStringLiteral("chart.png"));
+    make(QStringLiteral("chart.pdf"));
+
+    QSvgRenderer svg(dir.filePath("chart.svg"));
+    ASSERT_TRUE(svg.isValid());
+    const QSize size = svg.defaultSize();
+    EXPECT_GT(size.width(), 800);       // columns A to F
+    EXPECT_GT(size.height(), 16 * 17);  // two heading rows and 16 box rows, at least
+    QFile svgFile(dir.filePath("chart.svg"));
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly));
+    const QByteArray svgBytes = svgFile.readAll();
+    EXPECT_TRUE(svgBytes.contains("Family Tree for Ada"));
+    EXPECT_TRUE(svgBytes.contains("4 Generations"));
+
+    QImage png;
+    ASSERT_TRUE(png.load(dir.filePath("chart.png"), "PNG"));
+    EXPECT_EQ(png.size(), size);
+    const PixelCounts pngCounts = countPixels(png);
+    EXPECT_GT(pngCounts.lime, 15 * 100);  // 15 boxes of a column's width and a row's height
+    EXPECT_GT(pngCounts.white, pngCounts.lime);
+
+    // The page is the picture at 96 pixels an inch: drawn at 96 dpi it is the picture's size again.
+    const QImage page = firstPdfPage(dir.filePath("chart.pdf"), 96);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_LE(std::abs(page.width() - size.width()), 1);
+    EXPECT_LE(std::abs(page.height() - size.height()), 1);
+    const PixelCounts pdfCounts = countPixels(page);
+    EXPECT_GT(pdfCounts.lime, pngCounts.lime / 2);
+    EXPECT_GT(pdfCounts.white, pdfCounts.lime);
+}
+
+TEST(ChartToolPictures, TheDeepestChartFitsOnePdfPageAndIsTooLargeForPng) {
+    QTemporaryDir dir;
+    const Result pdf = chartTool({"--generations", "15", "--name", "Deep", "--output",
+                                  dir.filePath("deep.xls"), "--picture", dir.filePath("deep.pdf")});
+    ASSERT_EQ(pdf.exitCode, 0) << pdf.err.toStdString();
+    // Scaled down to 200 inches tall; at 9 dpi the page is 1800 pixels tall, and not blank.
+    const QImage page = firstPdfPage(dir.filePath("deep.pdf"), 9);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.height(), 1800);
+    EXPECT_LT(page.width(), 20);
+    const PixelCounts counts = countPixels(page);
+    EXPECT_GT(counts.other + counts.lime, page.width() * page.height() / 4);
+
+    const Result png = chartTool({"--generations", "15", "--name", "Deep", "--output",
+                                  dir.filePath("other.xls"), "--picture", dir.filePath("deep.png")});
+    EXPECT_EQ(png.exitCode, 1);
+    EXPECT_TRUE(png.err.contains("too large for PNG")) << png.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("deep.png")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("other.xls")));
+}
+
+TEST(ChartToolPictures, AnUnwritablePictureExitsNonZeroAndWritesNoWorkbook) {
+    QTemporaryDir dir;
+    const Result r = chartTool({"--generations", "2", "--name", "x", "--output", dir.filePath("a.xls"),
+                                "--picture", "/proc/rootweave-chart-test.png"});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.err.startsWith("rootweave-chart: cannot write the picture file /proc/rootweave-chart-test.png"))
+        << r.err.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 }  // namespace
