@@ -1,9 +1,242 @@
+// "Start Creating Template": from the two inputs to the chart in the preview window.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "app/main_routines.h"
 #include "app/main_window.h"
+#include "chart/excel1.h"
+#include "chart/layout.h"
+#include "chart/number_parse.h"
+#include "platform/checked.h"
+#include "platform/error_report.h"
+#include "platform/failure.h"
+#include "preview/preview_window.h"
 
 namespace rw {
 
-// "Start Creating Template": the generation run. It lands here in a later step; until then the button does
-// nothing.
-void Form1::PushButton1_Click() {}
+namespace {
+
+using automation::Dispatch;
+
+// How often a freshly drawn name may turn out to be taken before the run gives up on saving. With eight
+// digits from 1 to 9 this only happens when the clock or the generator is broken.
+constexpr int kMaxNameDraws = 1000;
+
+// The folder of the temporary workbook: the "temp" environment variable, or the system's temporary folder
+// when it is unset or empty (the bare separator would point at the root of the file system).
+QString temporaryFolder() {
+    QString folder = qEnvironmentVariable("temp");
+    if (folder.isEmpty()) {
+        folder = QDir::tempPath();
+    }
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+[[noreturn]] void failWithErrno(const char* what, const QString& path, int error) {
+    throw Failure(std::string(what) + " \"" + path.toStdString() + "\": " + std::strerror(error));
+}
+
+// Creates an empty file at `path` for this run alone: never through a link planted under that name, readable
+// by its owner only. False when the name is taken; any other refusal is a failure.
+bool createExclusively(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) {
+            return false;
+        }
+        failWithErrno("Cannot create the workbook", path, errno);
+    }
+    ::close(fd);
+    return true;
+}
+
+// A folder of this run's own beside the temporary workbook (owner-only, under an unpredictable name), for
+// the preview picture: the picture file is written by replacing whatever is at its path, which in a shared
+// folder could be a link planted by someone else.
+QString makePictureFolder(const QString& folder, const QString& name) {
+    QByteArray pattern = QFile::encodeName(folder + name + QStringLiteral(".XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        failWithErrno("Cannot create a folder for the preview picture in", folder, errno);
+    }
+    return QFile::decodeName(pattern);
+}
+
+// A plain delete of a file: a missing one is a failure, as is one that cannot be removed.
+void deleteFile(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !(info.isFile() || info.isSymLink())) {
+        throw Failure("File not found");
+    }
+    if (!QFile::remove(path)) {
+        throw Failure("Permission denied");
+    }
+}
+
+// The workbook's active sheet, asked for anew by each statement that uses it, as the layout's statements
+// read "the workbook's ActiveSheet". Once the workbook has named its sheet, that sheet is kept: the layout
+// never activates another one.
+class ActiveSheetOf : public automation::Object {
+  public:
+    explicit ActiveSheetOf(Dispatch workbook) : workbook_(std::move(workbook)) {}
+
+    automation::Variant get(std::string_view member, const automation::Args& args) override {
+        return sheet().value(member, args);
+    }
+    void let(std::string_view member, const automation::Args& args,
+             const automation::Variant& value) override {
+        sheet().let(member, args, value);
+    }
+    automation::Variant call(std::string_view member, const automation::Args& args) override {
+        return sheet().call(member, args);
+    }
+
+  private:
+    const Dispatch& sheet() {
+        if (!sheet_) {
+            sheet_ = workbook_.get("ActiveSheet");
+        }
+        return sheet_;
+    }
+
+    Dispatch workbook_;
+    Dispatch sheet_;
+};
+
+}  // namespace
+
+void Form1::setGenerationRun(automation::ObjectFactory& factory, automation::ActiveObjectLookup& lookup,
+                             std::function<Form2&()> previewWindow) {
+    excelFactory_ = &factory;
+    excelLookup_ = &lookup;
+    previewWindow_ = std::move(previewWindow);
+}
+
+void Form1::PushButton1_Click() {
+    if (excelFactory_ == nullptr || excelLookup_ == nullptr || !previewWindow_) {
+        return;  // a window without its collaborators (in tests of the window alone) has no run
+    }
+    ErrorTrap trap(platform_.messages, chart::kCreateTemplateReportName);
+    automation::ObjectFactory& factory = *excelFactory_;
+    automation::ActiveObjectLookup& lookup = *excelLookup_;
+    const auto preview = [this]() -> Form2& { return previewWindow_(); };
+
+    // Every reference the run takes lives here and is released when it returns, whatever failed.
+    Dispatch excel;      // the first instance: the layout and the save
+    Dispatch workbook;   // its workbook, held until the run ends
+    Dispatch excel2;     // the second instance: the picture
+    Dispatch workbook2;  // the workbook it opened
+    QString name;
+    QString path;
+    QString pictureFolder;
+    QString picturePath;
+    std::int16_t digit = 0;
+
+    chart::GenerationsCheck verdict = chart::GenerationsCheck::Ok;
+    if (trap.test(100, [&] {
+            verdict = chart::checkGenerations(Text2->text());
+            return verdict != chart::GenerationsCheck::Ok;
+        })) {
+        trap.run(102, [&] {
+            platform_.messages.show(
+                verdict == chart::GenerationsCheck::TooMany ? chart::kGenerationsTooMany
+                                                            : chart::kGenerationsNotNumeric,
+                chart::kGenerationsTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
+        });
+        trap.run(104, [&] { Text2->setFocus(); });
+        return;
+    }
+    if (trap.test(106, [&] { return chart::Excel1::checkExcelOpen(lookup, platform_.messages); })) {
+        return;
+    }
+
+    // The chart, in an invisible instance of our own.
+    trap.run(108, [&] { mousePointer_.set(kPointerHourglass); });
+    trap.run(110, [&] { excel = factory.createObject(chart::Excel1::kExcelClassName); });
+    trap.run(112, [&] { workbook = automation::toObject(excel.get("Workbooks").call("Add")); });
+    trap.run(114, [&] { excel.let("Visible", false); });
+    chart::layoutFamilyTree(trap, Dispatch(std::make_shared<ActiveSheetOf>(workbook)), Text1->text(),
+                            Text2->text(),
+                            [this](double number, double exponent) { return MyPower(number, exponent); });
+    trap.run(198, [&] { mousePointer_.set(kPointerDefault); });
+
+    // A fresh name in the temporary folder; a name that is taken is thrown away whole.
+    for (int draw = 1;; ++draw) {
+        trap.run(200, [&] { name = QStringLiteral("qarlow"); });
+        for (std::int32_t counter = 1; counter <= 8; counter = add32(counter, 1)) {  // 202, 210
+            trap.run(204, [&] { platform_.random.seed(platform_.clock.nanoseconds()); });
+            trap.run(206, [&] {
+                digit = add16(round16(std::floor(platform_.random.next() * 9.0)), std::int16_t{1});
+            });
+            trap.run(208, [&] { name += QString::number(digit); });
+        }
+        trap.run(212, [&] { path = temporaryFolder() + name + QStringLiteral(".xls"); });
+        bool taken = false;
+        trap.run(214, [&] {
+            const bool nameTaken = Main::FileExists(path) || !createExclusively(path);
+            if (nameTaken && draw >= kMaxNameDraws) {
+                path.clear();  // never save over a file that is not ours
+                throw Failure("File already exists");
+            }
+            if (!nameTaken) {
+                pictureFolder = makePictureFolder(temporaryFolder(), name);
+                picturePath = pictureFolder + QLatin1Char('/') + name + QStringLiteral(".bmp");
+            }
+            taken = nameTaken;
+        });
+        if (!taken) {
+            break;
+        }
+    }
+
+    trap.run(216, [&] { workbook.call("SaveAs", {path.toStdString()}); });
+    trap.run(218, [&] { excel.let("DisplayAlerts", false); });
+    trap.run(220, [&] { workbook.call("Close"); });
+    trap.run(222, [&] { excel.call("Quit"); });
+    trap.run(224, [&] { excel.reset(); });
+
+    const QString pieChart = platform_.programFolder + QStringLiteral("/Pie Chart.xlt");
+    if (trap.test(226, [&] { return QFileInfo(pieChart).isFile(); })) {
+        trap.run(228, [&] { Main::KillFile(pieChart); });
+    }
+
+    // The picture, from the saved file reopened in a second instance.
+    trap.run(230, [&] { excel2 = chart::Excel1::openExcelWorkbook(factory, path); });
+    trap.run(232, [&] { mousePointer_.set(kPointerHourglass); });
+    trap.run(234, [&] { workbook2 = excel2.get("Workbooks", {excel2.get("Workbooks").value("Count")}); });
+    trap.run(236, [&] {
+        chart::Excel1::saveCellsActivesheet(workbook2, picturePath, platform_.messages, platform_.clipboard);
+    });
+    trap.run(238, [&] { excel2.let("DisplayAlerts", false); });
+    trap.run(240, [&] { workbook2.call("Close"); });
+    trap.run(242, [&] { excel2.call("Quit"); });
+    trap.run(244, [&] { mousePointer_.set(kPointerDefault); });
+
+    // The hand-over: the preview window takes the picture and the workbook, and replaces this window.
+    trap.run(246, [&] { preview().loadCanvasPicture(picturePath); });
+    trap.run(248, [&] { preview().setExcelFile(path); });
+    trap.run(250, [&] { preview().show(); });
+    trap.run(252, [&] { hide(); });
+    trap.run(254, [&] { deleteFile(picturePath); });
+    if (!pictureFolder.isEmpty()) {
+        QDir().rmdir(pictureFolder);  // only when empty: whatever else is there stays
+    }
+}
 
 }  // namespace rw

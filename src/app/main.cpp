@@ -1,8 +1,14 @@
 #include <QApplication>
 #include <QIcon>
+#include <memory>
 
 #include "app/main_window.h"
+#include "chart/active_object.h"
+#include "chart/excel_binding.h"
+#include "chart/picture_clipboard.h"
+#include "chart/print_setup.h"
 #include "platform/qt_seams.h"
+#include "preview/preview_window.h"
 
 // Rootweave takes no command line and no configuration file: it loads the main window and runs.
 int main(int argc, char** argv) {
@@ -12,7 +18,24 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rootweave/rootweave.svg")));
 
     rw::QtPlatform platform;
+    rw::chart::registerPictureFonts();
+
+    // The spreadsheet engine stands in for Excel: each instance the run starts is a separate engine
+    // application, whose pictures of cell ranges go to the clipboard. The pictures object outlives the
+    // factory.
+    rw::chart::PictureClipboard pictures(platform.clipboard);
+    rw::chart::EngineFactory factory(pictures.sink());
+    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    rw::chart::RunningExcelLookup lookup(platform.processes);
+
     rw::Form1 form(platform.platform());
+    std::unique_ptr<rw::Form2> preview;  // loaded by the first run that reaches it, then reused
+    form.setGenerationRun(factory, lookup, [&]() -> rw::Form2& {
+        if (!preview) {
+            preview = std::make_unique<rw::Form2>(platform.platform(), &form);
+        }
+        return *preview;
+    });
     form.Form_Load();
     form.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/mouse_pointer.h"
@@ -12,6 +13,13 @@
 #include "platform/seams.h"
 
 namespace rw {
+
+namespace automation {
+class ObjectFactory;
+class ActiveObjectLookup;
+}  // namespace automation
+
+class Form2;
 
 // Twips to pixels: 15 twips make one pixel at 96 dots per inch.
 constexpr int twips(int value) {
@@ -44,6 +52,13 @@ class Form1 : public QWidget {
 
     const Platform& platform() const { return platform_; }
 
+    // What the generation run works with: the factory that starts Excel instances, the lookup that finds an
+    // Excel the user already runs, and the preview window. `previewWindow` makes the window on its first
+    // call (which loads it) and returns the same one afterwards. Until this is called, the button does
+    // nothing.
+    void setGenerationRun(automation::ObjectFactory& factory, automation::ActiveObjectLookup& lookup,
+                          std::function<Form2&()> previewWindow);
+
     // Handlers. All but PushButton1_Click and PushButton6_Click run untrapped: a failure shows the run-time
     // error and ends the program.
     void Form_Load();
@@ -72,6 +87,9 @@ class Form1 : public QWidget {
 
     Platform platform_;
     MousePointerControl mousePointer_;
+    automation::ObjectFactory* excelFactory_ = nullptr;
+    automation::ActiveObjectLookup* excelLookup_ = nullptr;
+    std::function<Form2&()> previewWindow_;
 };
 
 // The report names of the window's trapped handlers.
