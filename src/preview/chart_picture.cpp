@@ -7,6 +7,8 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -38,17 +40,68 @@ struct Inherited {
     QString baseline = QStringLiteral("auto");
 };
 
+// The length of the SVG number at the start of `t`: an optional sign, digits with an optional fraction (at
+// least one digit in all), an optional exponent with at least one digit. 0 when there is none.
+qsizetype numberLength(QStringView t) {
+    qsizetype pos = 0;
+    const qsizetype size = t.size();
+    auto digits = [&] {
+        const qsizetype from = pos;
+        while (pos < size && t[pos] >= u'0' && t[pos] <= u'9') {
+            ++pos;
+        }
+        return pos - from;
+    };
+    if (pos < size && (t[pos] == u'-' || t[pos] == u'+')) {
+        ++pos;
+    }
+    qsizetype mantissa = digits();
+    if (pos < size && t[pos] == u'.') {
+        ++pos;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return 0;
+    }
+    if (pos < size && (t[pos] == u'e' || t[pos] == u'E')) {
+        const qsizetype mark = pos;
+        ++pos;
+        if (pos < size && (t[pos] == u'-' || t[pos] == u'+')) {
+            ++pos;
+        }
+        if (digits() == 0) {
+            pos = mark;  // no exponent after all
+        }
+    }
+    return pos;
+}
+
+// The value of a whole SVG number as numberLength finds it; Unsupported for anything else, or beyond a
+// double's range. Charts hold hundreds of thousands of numbers: this stays off the heap.
+double parseNumber(QStringView t) {
+    std::array<char, 64> buffer{};
+    if (t.isEmpty() || t.size() >= static_cast<qsizetype>(buffer.size()) || numberLength(t) != t.size()) {
+        throw Unsupported{};
+    }
+    qsizetype from = t.front() == u'+' ? 1 : 0;  // from_chars takes no plus sign
+    std::size_t n = 0;
+    for (qsizetype i = from; i < t.size(); ++i) {
+        buffer[n++] = static_cast<char>(t[i].unicode());  // ASCII only, as numberLength checked
+    }
+    double v = 0;
+    const auto [end, error] = std::from_chars(buffer.data(), buffer.data() + n, v);
+    if (error != std::errc() || end != buffer.data() + n || !std::isfinite(v)) {
+        throw Unsupported{};
+    }
+    return v;
+}
+
 double number(QStringView text) {
     QStringView t = text.trimmed();
     if (t.endsWith(u"px")) {
         t.chop(2);
     }
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v)) {
-        throw Unsupported{};
-    }
-    return v;
+    return parseNumber(t);
 }
 
 std::optional<QRgb> paint(QStringView text) {
@@ -123,35 +176,12 @@ class PathScanner {
     QChar command() { return d_[pos_++]; }
     double nextNumber() {
         skipSeparators();
-        const qsizetype start = pos_;
-        auto digits = [&] {
-            while (pos_ < d_.size() && d_[pos_].isDigit()) {
-                ++pos_;
-            }
-        };
-        if (pos_ < d_.size() && (d_[pos_] == u'-' || d_[pos_] == u'+')) {
-            ++pos_;
-        }
-        digits();
-        if (pos_ < d_.size() && d_[pos_] == u'.') {
-            ++pos_;
-            digits();
-        }
-        if (pos_ < d_.size() && (d_[pos_] == u'e' || d_[pos_] == u'E')) {
-            ++pos_;
-            if (pos_ < d_.size() && (d_[pos_] == u'-' || d_[pos_] == u'+')) {
-                ++pos_;
-            }
-            digits();
-        }
-        if (pos_ == start) {
+        const qsizetype length = numberLength(d_.mid(pos_));
+        if (length == 0) {
             throw Unsupported{};
         }
-        bool ok = false;
-        const double v = d_.mid(start, pos_ - start).toDouble(&ok);
-        if (!ok || !std::isfinite(v)) {
-            throw Unsupported{};
-        }
+        const double v = parseNumber(d_.mid(pos_, length));
+        pos_ += length;
         return v;
     }
 
@@ -165,7 +195,7 @@ class PathScanner {
 // Reads the flat chart form into a ChartPicture; throws Unsupported for anything else.
 class SvgSubsetReader {
   public:
-    SvgSubsetReader(const QByteArray& svg, ChartPicture& out) : xml_(svg), out_(out) {}
+    SvgSubsetReader(const QByteArray& svg, ChartPicture& out) : xml_(svg), out_(out) { reserve(svg); }
 
     void read() {
         if (!xml_.readNextStartElement()) {
@@ -181,6 +211,37 @@ class SvgSubsetReader {
     }
 
   private:
+    // Every item begins at an element or at a command letter of a path, and every point at a command
+    // letter or at one end of a line: counting the bytes that may start one bounds both lists, so a large
+    // chart is not copied over and over as they grow.
+    void reserve(const QByteArray& svg) {
+        std::size_t elements = 0;
+        std::size_t letters = 0;
+        for (const char c : svg) {
+            switch (c) {
+                case '<':
+                    ++elements;
+                    break;
+                case 'M':
+                case 'm':
+                case 'L':
+                case 'l':
+                case 'H':
+                case 'h':
+                case 'V':
+                case 'v':
+                case 'Z':
+                case 'z':
+                    ++letters;
+                    break;
+                default:
+                    break;
+            }
+        }
+        out_.items_.reserve(elements + letters);
+        out_.points_.reserve(2 * elements + letters);
+    }
+
     void readRoot() {
         Inherited style;
         double width = -1;

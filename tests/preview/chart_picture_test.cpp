@@ -126,5 +126,38 @@ TEST(ChartPicture, FileThatIsNoPictureFailsWithADescription) {
                  Failure);
 }
 
+TEST(ChartPicture, NumbersInAnySvgFormLandWhereTheySay) {
+    const QByteArray body =
+        "<rect x=\"+1e1\" y=\".5e1\" width=\"10.\" height=\" 10px \" fill=\"#ff0000\"/>"
+        "<path stroke=\"#0000ff\" stroke-width=\"2\" fill=\"none\" d=\"M25,3E1h1.0e1M25-0.5e1v1\"/>"
+        "<line x1=\"0\" y1=\"35\" x2=\"4e+1\" y2=\"35\" stroke=\"#00ff00\" stroke-width=\"2\"/>";
+    const auto picture = ChartPicture::fromSvg(test::svgHeader(40, 40) + body + "</svg>");
+    ASSERT_TRUE(picture->isDisplayList());
+    const QImage image = render(*picture, QRectF(0, 0, 40, 40));
+    EXPECT_EQ(image.pixel(15, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(9, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(30, 30), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(20, 35), qRgb(0, 255, 0));
+}
+
+TEST(ChartPicture, MalformedNumbersAreNeverMisread) {
+    // Each is beyond the chart form: the picture is left to Qt's renderer (or refused), never drawn from a
+    // number read wrongly.
+    for (const char* body : {"<rect x=\"1e\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<rect x=\"--1\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<rect x=\"1.2.3\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<rect x=\"0x10\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<rect x=\"1e999\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<rect x=\"\" y=\"0\" width=\"5\" height=\"5\"/>",
+                             "<path stroke=\"#000000\" fill=\"none\" d=\"M0 0h-\"/>",
+                             "<path stroke=\"#000000\" fill=\"none\" d=\"M0 0h1e\"/>"}) {
+        try {
+            EXPECT_FALSE(ChartPicture::fromSvg(test::svgHeader(40, 40) + body + "</svg>")->isDisplayList())
+                << body;
+        } catch (const Failure&) {
+        }
+    }
+}
+
 }  // namespace
 }  // namespace rw::preview
