@@ -1,6 +1,9 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <system_error>
 #include <unordered_map>
@@ -719,22 +722,40 @@ void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
     if (fs::is_directory(target, ec)) {
         throw Failure("Cannot save the workbook: \"" + path.string() + "\" is a folder");
     }
+    // The new contents go to a file beside the target that only this call can have made: created
+    // exclusively (never through a link planted under its name), readable by its owner only, under a name
+    // nobody can guess. It then replaces the target in one step, so a failed save leaves the old file whole.
     std::random_device rd;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(rd() % 1000000) + ".tmp");
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (!f) {
+    fs::path temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", static_cast<unsigned>(rd()),
+                      static_cast<unsigned>(rd()));
+        temp = target.parent_path() / ("." + target.filename().string() + suffix);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
             throw Failure("Cannot save the workbook to \"" + path.string() +
                           "\": the folder cannot be written");
         }
-        f.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-        f.flush();
-        if (!f) {
-            f.close();
-            fs::remove(temp, ec);
-            throw Failure("Cannot save the workbook to \"" + path.string() + "\": writing failed");
+    }
+    bool written = true;
+    for (std::size_t done = 0; done < image.size() && written;) {
+        const ssize_t n = ::write(fd, image.data() + done, image.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            written = false;
         }
+    }
+    if (::close(fd) != 0) {
+        written = false;
+    }
+    if (!written) {
+        fs::remove(temp, ec);
+        throw Failure("Cannot save the workbook to \"" + path.string() + "\": writing failed");
     }
     fs::rename(temp, target, ec);
     if (ec) {

@@ -213,6 +213,22 @@ TEST_F(SaveTest, ReplacesAnExistingFileOnlyByACompleteOne) {
     EXPECT_THROW(loadWorkbook(dir_ / "nothing.xls"), rw::Failure);
 }
 
+TEST_F(SaveTest, KeepsTheWorkbookPrivateAndNeverWritesThroughALink) {
+    // A link planted under the target's name is replaced, not followed; the file is its owner's alone.
+    const fs::path victim = dir_ / "victim.txt";
+    std::ofstream(victim) << "keep me";
+    const fs::path target = dir_ / "chart.xls";
+    fs::create_symlink(victim, target);
+    saveWorkbook(chart(2), target);
+    EXPECT_FALSE(fs::is_symlink(target));
+    EXPECT_TRUE(sameContent(loadWorkbook(target), chart(2)));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(entries(), 2u) << "no temporary file is left behind";
+}
+
 TEST(CompoundFileTest, ReadsSmallStreamsFromTheMiniStream) {
     // Built by hand: sector 0 directory, 1 FAT, 2 mini FAT, 3 the mini stream (two 64-byte mini sectors).
     std::vector<std::uint8_t> f(512 * 5, 0);
