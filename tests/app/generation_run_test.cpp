@@ -280,6 +280,9 @@ TEST_F(GenerationRun, SampleInputsEndInThePreviewWithACheckedWorkbookAndNoPictur
     EXPECT_TRUE(kWorkbookName.match(workbook.fileName()).hasMatch()) << path.toStdString();
     ASSERT_TRUE(workbook.isFile());
     EXPECT_GT(workbook.size(), 1000);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the workbook is for its owner only";
     EXPECT_EQ(xlrdCheck(path, 5, "Jonas Wexley", "5"), "OK\n");
 
     // The picture and its folder are gone; the workbook is all the run leaves behind.
