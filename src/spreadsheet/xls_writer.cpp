@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -714,6 +715,36 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     return cfb::writeSingleStream(s.out, u"Workbook");
 }
 
+namespace {
+
+// The process's file creation mask, as the kernel reports it; the usual 022 where it cannot be read.
+mode_t creationMask() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status != nullptr) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
+// A saved workbook keeps the permissions of the file it replaces, and a new one gets those of any new file.
+// Whatever else sits under the name (a link, say) is replaced by a file for its owner only.
+mode_t savedFileMode(const std::filesystem::path& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) {
+        return S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0600;
+    }
+    return errno == ENOENT ? (0666 & ~creationMask()) : 0600;
+}
+
+}  // namespace
+
 void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
     const std::vector<std::uint8_t> image = encodeWorkbook(workbook);
     namespace fs = std::filesystem;
@@ -723,8 +754,9 @@ void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
         throw Failure("Cannot save the workbook: \"" + path.string() + "\" is a folder");
     }
     // The new contents go to a file beside the target that only this call can have made: created
-    // exclusively (never through a link planted under its name), readable by its owner only, under a name
-    // nobody can guess. It then replaces the target in one step, so a failed save leaves the old file whole.
+    // exclusively (never through a link planted under its name), for its owner only until it is complete,
+    // under a name nobody can guess. It then replaces the target in one step, so a failed save leaves the
+    // old file whole.
     std::random_device rd;
     fs::path temp;
     int fd = -1;
@@ -739,7 +771,7 @@ void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
                           "\": the folder cannot be written");
         }
     }
-    bool written = true;
+    bool written = ::fchmod(fd, savedFileMode(target)) == 0;
     for (std::size_t done = 0; done < image.size() && written;) {
         const ssize_t n = ::write(fd, image.data() + done, image.size() - done);
         if (n > 0) {

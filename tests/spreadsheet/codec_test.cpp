@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -227,6 +228,21 @@ TEST_F(SaveTest, KeepsTheWorkbookPrivateAndNeverWritesThroughALink) {
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(entries(), 2u) << "no temporary file is left behind";
+}
+
+TEST_F(SaveTest, AReplacedFileKeepsItsPermissionsAndANewOneGetsTheUsualOnes) {
+    const fs::path shared = dir_ / "shared.xls";
+    std::ofstream(shared) << "old";
+    fs::permissions(shared, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    saveWorkbook(chart(1), shared);
+    EXPECT_EQ(fs::status(shared).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    const mode_t before = ::umask(027);
+    saveWorkbook(chart(1), dir_ / "new.xls");
+    ::umask(before);
+    EXPECT_EQ(fs::status(dir_ / "new.xls").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST(CompoundFileTest, ReadsSmallStreamsFromTheMiniStream) {
