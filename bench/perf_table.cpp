@@ -1,0 +1,150 @@
+// One measured step of the performance table, in a fresh process so that its peak memory is its own:
+//   perf_table save    N WORKBOOK   lay out N generations in a new engine instance and save them to WORKBOOK
+//   perf_table render  N WORKBOOK   reopen WORKBOOK in a new instance and write the picture of its used range
+//   perf_table preview N            "Start Creating Template", from the click to the preview shown and
+//   painted
+// Prints "<seconds> <peak MB>". bench/perf_table.sh runs the steps and prints the README's table.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "app/main_window.h"
+#include "chart/excel1.h"
+#include "chart/excel_binding.h"
+#include "chart/layout.h"
+#include "chart/picture_clipboard.h"
+#include "chart/print_setup.h"
+#include "platform/error_report.h"
+#include "platform/qt_seams.h"
+#include "preview/preview_window.h"
+#include "support/scripted_seams.h"
+
+namespace {
+
+using rw::automation::Dispatch;
+using Clock = std::chrono::steady_clock;
+
+class NoRunningExcel : public rw::automation::ActiveObjectLookup {
+  public:
+    rw::automation::ObjectRef getActiveObject(const std::string&) override {
+        throw rw::Failure("ActiveX component can't create object");
+    }
+};
+
+double peakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The layout and the save, as the run makes them (lines 110 to 222).
+void layOutAndSave(int generations, const QString& workbook, rw::MessageBoxes& boxes) {
+    rw::chart::EngineFactory factory;
+    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    Dispatch excel(factory.createObject("Excel.Application"));
+    Dispatch book(rw::automation::toObject(excel.get("Workbooks").call("Add")));
+    excel.let("Visible", false);
+    rw::ErrorTrap trap(boxes, rw::chart::kCreateTemplateReportName);
+    rw::chart::layoutFamilyTree(trap, book.get("ActiveSheet"), QStringLiteral("Jonas Wexley"),
+                                QString::number(generations));
+    book.call("SaveAs", {workbook.toStdString()});
+    excel.let("DisplayAlerts", false);
+    book.call("Close");
+    excel.call("Quit");
+}
+
+// The reopening and the picture (lines 230 to 242).
+void reopenAndRender(const QString& workbook, const QString& picture, rw::MessageBoxes& boxes,
+                     rw::Clipboard& clipboard) {
+    rw::chart::PictureClipboard pictures(clipboard);
+    rw::chart::EngineFactory factory(pictures.sink());
+    Dispatch excel = rw::chart::Excel1::openExcelWorkbook(factory, workbook);
+    Dispatch book = excel.get("Workbooks", {excel.get("Workbooks").value("Count")});
+    rw::chart::Excel1::saveCellsActivesheet(book, picture, boxes, clipboard);
+    excel.let("DisplayAlerts", false);
+    book.call("Close");
+    excel.call("Quit");
+}
+
+double clickToPreview(int generations) {
+    QTemporaryDir temp;
+    qputenv("temp", QFile::encodeName(temp.path()));
+    rw::test::ScriptedPlatform seams;
+    rw::QtClipboard clipboard;
+    rw::Platform platform{seams.messages, seams.browser,   seams.clock,      seams.random,     seams.settings,
+                          clipboard,      seams.processes, seams.saveDialog, seams.programEnd, temp.path()};
+    rw::chart::registerPictureFonts();
+    rw::chart::PictureClipboard pictures(clipboard);
+    rw::chart::EngineFactory factory(pictures.sink());
+    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    NoRunningExcel lookup;
+    rw::Form1 form(platform);
+    std::unique_ptr<rw::Form2> preview;
+    form.setGenerationRun(factory, lookup, [&]() -> rw::Form2& {
+        if (!preview) {
+            preview = std::make_unique<rw::Form2>(platform, &form);
+        }
+        return *preview;
+    });
+    form.Text1->setText(QStringLiteral("Jonas Wexley"));
+    form.Text2->setText(QString::number(generations));
+    form.show();
+    QApplication::processEvents();
+
+    const auto start = Clock::now();
+    form.PushButton1_Click();
+    QApplication::processEvents();  // the preview's first paint
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!seams.messages.shown.empty() || !preview || !preview->isVisible()) {
+        std::fprintf(stderr, "perf_table: the run did not end in the preview\n");
+        std::exit(1);
+    }
+    return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: perf_table save|render|preview GENERATIONS [WORKBOOK]\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString step = QString::fromLocal8Bit(argv[1]);
+    const int generations = std::atoi(argv[2]);
+    const QString workbook = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    rw::test::ScriptedMessageBoxes boxes;
+    rw::test::MemoryClipboard clipboard;
+
+    double seconds = 0;
+    if (step == QLatin1String("preview")) {
+        seconds = clickToPreview(generations);
+    } else if (step == QLatin1String("save") && !workbook.isEmpty()) {
+        const auto start = Clock::now();
+        layOutAndSave(generations, workbook, boxes);
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } else if (step == QLatin1String("render") && !workbook.isEmpty()) {
+        const QString picture = workbook + QStringLiteral(".svg");
+        const auto start = Clock::now();
+        reopenAndRender(workbook, picture, boxes, clipboard);
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        QFile::remove(picture);
+    } else {
+        std::fprintf(stderr, "perf_table: unknown step or missing workbook\n");
+        return 2;
+    }
+    if (!boxes.shown.empty()) {
+        std::fprintf(stderr, "perf_table: %s\n", qPrintable(boxes.shown.front().text));
+        return 1;
+    }
+    std::printf("%.3f %.1f\n", seconds, peakMegabytes());
+    return 0;
+}

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The README's performance table: layout and save, reopen and render, click to preview, for 10, 13 and 15
+# generations; each cell is the median of RUNS fresh processes (time) and the highest peak memory seen.
+#   bash bench/perf_table.sh [path/to/perf_table] [runs]
+set -euo pipefail
+tool=${1:-build/bench/perf_table}
+runs=${2:-5}
+[ -x "$tool" ] || { echo "perf_table.sh: no executable at $tool" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+measure() {  # step generations -> "median_ms peak_MB"
+    local step=$1 n=$2 times=() peak=0 out s m
+    for ((i = 0; i < runs; i++)); do
+        case $step in
+            save) rm -f "$work/chart.xls"; out=$("$tool" save "$n" "$work/chart.xls") ;;
+            render) out=$("$tool" render "$n" "$work/chart.xls") ;;
+            preview) out=$("$tool" preview "$n") ;;
+        esac
+        read -r s m <<<"$out"
+        times+=("$s")
+        peak=$(awk -v a="$peak" -v b="$m" 'BEGIN { print (b > a ? b : a) }')
+    done
+    local median
+    median=$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
+    awk -v s="$median" -v m="$peak" 'BEGIN { printf "%.0f ms, %.0f MB", s * 1000, m }'
+}
+
+cpu=$(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -n 1)
+echo "Machine: $cpu, $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GB; median of $runs runs, peak memory of the process."
+echo
+echo "| Generations | Layout and save | Reopen and render | Click to preview |"
+echo "|---|---|---|---|"
+for n in 10 13 15; do
+    save=$(measure save "$n")
+    render=$(measure render "$n")
+    preview=$(measure preview "$n")
+    echo "| $n | $save | $render | $preview |"
+done
