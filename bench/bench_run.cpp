@@ -4,28 +4,10 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <memory>
 
-#include "app/main_window.h"
-#include "chart/excel_binding.h"
-#include "chart/picture_clipboard.h"
-#include "chart/print_setup.h"
-#include "platform/qt_seams.h"
-#include "preview/preview_window.h"
-#include "support/scripted_seams.h"
+#include "click_to_preview.h"
 
 namespace {
-
-// No Excel of the user's runs.
-class NoRunningExcel : public rw::automation::ActiveObjectLookup {
-  public:
-    rw::automation::ObjectRef getActiveObject(const std::string&) override {
-        throw rw::Failure("ActiveX component can't create object");
-    }
-};
 
 double peakMegabytes() {
     rusage usage{};
@@ -34,48 +16,18 @@ double peakMegabytes() {
 }
 
 void BM_ClickToPreview(benchmark::State& state) {
-    QTemporaryDir temp;
-    qputenv("temp", QFile::encodeName(temp.path()));
-    rw::test::ScriptedPlatform seams;
-    rw::QtClipboard clipboard;
-    rw::Platform platform{seams.messages, seams.browser,   seams.clock,      seams.random,     seams.settings,
-                          clipboard,      seams.processes, seams.saveDialog, seams.programEnd, temp.path()};
-    rw::chart::registerPictureFonts();
-    rw::chart::PictureClipboard pictures(clipboard);
-    rw::chart::EngineFactory factory(pictures.sink());
-    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
-    NoRunningExcel lookup;
-
-    rw::Form1 form(platform);
-    std::unique_ptr<rw::Form2> preview;
-    form.setGenerationRun(factory, lookup, [&]() -> rw::Form2& {
-        if (!preview) {
-            preview = std::make_unique<rw::Form2>(platform, &form);
-        }
-        return *preview;
-    });
-    form.Text1->setText(QStringLiteral("Jonas Wexley"));
-    form.Text2->setText(QString::number(state.range(0)));
-    form.show();
-    QApplication::processEvents();
-
+    rw::bench::ClickToPreview run(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        form.PushButton1_Click();
-        QApplication::processEvents();  // the preview's first paint
+        const bool shown = run.click();
         state.PauseTiming();
-        if (!seams.messages.shown.empty() || !preview || !preview->isVisible()) {
+        if (!shown) {
             state.SkipWithError("the run did not end in the preview");
             break;
         }
-        // "< Back", by hand: the next run shows the preview anew.
-        QFile::remove(preview->excelFile());
-        preview->hide();
-        form.show();
-        QApplication::processEvents();
+        run.back();
         state.ResumeTiming();
     }
     state.counters["peak_MB"] = peakMegabytes();
-    qunsetenv("temp");
 }
 BENCHMARK(BM_ClickToPreview)->Arg(5)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
 

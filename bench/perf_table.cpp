@@ -7,36 +7,24 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
-#include "app/main_window.h"
 #include "chart/excel1.h"
 #include "chart/excel_binding.h"
 #include "chart/layout.h"
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
+#include "click_to_preview.h"
 #include "platform/error_report.h"
-#include "platform/qt_seams.h"
-#include "preview/preview_window.h"
 #include "support/scripted_seams.h"
 
 namespace {
 
 using rw::automation::Dispatch;
 using Clock = std::chrono::steady_clock;
-
-class NoRunningExcel : public rw::automation::ActiveObjectLookup {
-  public:
-    rw::automation::ObjectRef getActiveObject(const std::string&) override {
-        throw rw::Failure("ActiveX component can't create object");
-    }
-};
 
 double peakMegabytes() {
     rusage usage{};
@@ -74,35 +62,11 @@ void reopenAndRender(const QString& workbook, const QString& picture, rw::Messag
 }
 
 double clickToPreview(int generations) {
-    QTemporaryDir temp;
-    qputenv("temp", QFile::encodeName(temp.path()));
-    rw::test::ScriptedPlatform seams;
-    rw::QtClipboard clipboard;
-    rw::Platform platform{seams.messages, seams.browser,   seams.clock,      seams.random,     seams.settings,
-                          clipboard,      seams.processes, seams.saveDialog, seams.programEnd, temp.path()};
-    rw::chart::registerPictureFonts();
-    rw::chart::PictureClipboard pictures(clipboard);
-    rw::chart::EngineFactory factory(pictures.sink());
-    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
-    NoRunningExcel lookup;
-    rw::Form1 form(platform);
-    std::unique_ptr<rw::Form2> preview;
-    form.setGenerationRun(factory, lookup, [&]() -> rw::Form2& {
-        if (!preview) {
-            preview = std::make_unique<rw::Form2>(platform, &form);
-        }
-        return *preview;
-    });
-    form.Text1->setText(QStringLiteral("Jonas Wexley"));
-    form.Text2->setText(QString::number(generations));
-    form.show();
-    QApplication::processEvents();
-
+    rw::bench::ClickToPreview run(generations);
     const auto start = Clock::now();
-    form.PushButton1_Click();
-    QApplication::processEvents();  // the preview's first paint
+    const bool shown = run.click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!seams.messages.shown.empty() || !preview || !preview->isVisible()) {
+    if (!shown) {
         std::fprintf(stderr, "perf_table: the run did not end in the preview\n");
         std::exit(1);
     }

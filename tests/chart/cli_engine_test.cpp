@@ -12,31 +12,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/run_process.h"
+
 // The rootweave-chart executable with the real engine: each saved workbook is read back by xlrd, an
 // independent reader, through chart_xls_check.py.
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runProcess(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    Result result;
-    if (!process.waitForFinished(180'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        result.err = QStringLiteral("did not finish normally: ") + process.errorString();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
+using Result = rw::test::ProcessResult;
+using rw::test::runProcess;
 
 Result chartTool(const QStringList& args) {
     return runProcess(QStringLiteral(ROOTWEAVE_CHART_TOOL), args);

@@ -11,32 +11,17 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
+#include "support/run_process.h"
+
 // The installed program: `cmake --install` of this build into a fresh prefix, then the files, the desktop
 // entry as desktop-file-validate and a menu read it, and the installed programs started from the prefix.
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = rw::test::ProcessResult;
 
 Result run(const QString& program, const QStringList& args,
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, args);
-    Result result;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        result.err = QStringLiteral("did not finish normally: ") + process.errorString();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return rw::test::runProcess(program, args, environment, 120'000);
 }
 
 QByteArray readFile(const QString& path) {

@@ -1,0 +1,76 @@
+#pragma once
+
+// "Start Creating Template" as the benchmarks drive it: the main window with the real engine, the Qt
+// clipboard and a lazily loaded preview, headless, with no Excel of the user's running and the temporary
+// folder a fresh one of its own.
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/main_window.h"
+#include "chart/excel_binding.h"
+#include "chart/picture_clipboard.h"
+#include "chart/print_setup.h"
+#include "platform/qt_seams.h"
+#include "preview/preview_window.h"
+#include "support/scripted_seams.h"
+
+namespace rw::bench {
+
+class NoRunningExcel : public automation::ActiveObjectLookup {
+  public:
+    automation::ObjectRef getActiveObject(const std::string&) override {
+        throw Failure("ActiveX component can't create object");
+    }
+};
+
+class ClickToPreview {
+  public:
+    explicit ClickToPreview(int generations) {
+        qputenv("temp", QFile::encodeName(temp_.path()));
+        chart::registerPictureFonts();
+        factory_.setNewSheetPageSetup(chart::chartPageSetup());
+        form_.setGenerationRun(factory_, lookup_, [this]() -> Form2& {
+            if (!preview_) {
+                preview_ = std::make_unique<Form2>(platform_, &form_);
+            }
+            return *preview_;
+        });
+        form_.Text1->setText(QStringLiteral("Jonas Wexley"));
+        form_.Text2->setText(QString::number(generations));
+        form_.show();
+        QApplication::processEvents();
+    }
+    ~ClickToPreview() { qunsetenv("temp"); }
+
+    // One click, until the preview has painted. False when the run did not end in the preview.
+    bool click() {
+        form_.PushButton1_Click();
+        QApplication::processEvents();
+        return seams_.messages.shown.empty() && preview_ && preview_->isVisible();
+    }
+
+    // "< Back", by hand, so that the next click shows the preview anew.
+    void back() {
+        QFile::remove(preview_->excelFile());
+        preview_->hide();
+        form_.show();
+        QApplication::processEvents();
+    }
+
+  private:
+    QTemporaryDir temp_;
+    test::ScriptedPlatform seams_;
+    QtClipboard clipboard_;
+    Platform platform_{seams_.messages,   seams_.browser, seams_.clock,     seams_.random,
+                       seams_.settings,   clipboard_,     seams_.processes, seams_.saveDialog,
+                       seams_.programEnd, temp_.path()};
+    chart::PictureClipboard pictures_{clipboard_};
+    chart::EngineFactory factory_{pictures_.sink()};
+    NoRunningExcel lookup_;
+    Form1 form_{platform_};
+    std::unique_ptr<Form2> preview_;
+};
+
+}  // namespace rw::bench
