@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Rootweave"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("rootweave"));  // matches the installed desktop entry
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rootweave/rootweave.svg")));
 
     rw::QtPlatform platform;
