@@ -1,12 +1,8 @@
 #include "app/skin.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QRadioButton>
 
 #include "app/main_routines.h"
 #include "platform/failure.h"
@@ -95,14 +91,9 @@ void ApplySkin(QWidget& mainWindow, SkinFramework& framework, const QString& pro
     if (!SkinFilePresent(path)) {
         return;
     }
-    const QColor face = ButtonFaceColor();
-    SetBackground(mainWindow, face);
-    for (QWidget* child : mainWindow.findChildren<QWidget*>()) {
-        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
-            qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child)) {
-            SetBackground(*child, face);
-        }
-    }
+    // The window and its option buttons, check boxes, frames and labels (the main window has no picture
+    // boxes, the one kind the skin would recolour beyond these).
+    SetFormColors(mainWindow);
     framework.callMember(SkinFramework::kLoadSkin, {path, QString()});
     const std::int32_t options = framework.getProperty(SkinFramework::kOptions).value<std::int32_t>();
     framework.letProperty(SkinFramework::kOptions, options | 1);
