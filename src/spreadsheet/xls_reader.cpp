@@ -786,6 +786,7 @@ class BookReader {
         }
     }
 
+    // An RK number; like a NUMBER, it must be finite (the top bits of a double can spell infinity).
     static double rkValue(std::uint32_t rk) {
         double v = 0;
         if (rk & 0x02) {
@@ -794,7 +795,11 @@ class BookReader {
             const std::uint64_t bits = std::uint64_t{rk & 0xFFFFFFFC} << 32;
             std::memcpy(&v, &bits, sizeof v);
         }
-        return (rk & 0x01) ? v / 100 : v;
+        v = (rk & 0x01) ? v / 100 : v;
+        if (!std::isfinite(v)) {
+            damaged("a cell holds an invalid number");
+        }
+        return v;
     }
 
     RecordStream records_;

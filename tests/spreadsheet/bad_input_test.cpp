@@ -174,6 +174,24 @@ TEST(BadRecordsTest, RefusesEachMalformedRecord) {
              b[12] = 0xFF;
              b[13] = 0x7F;
          }},
+        // RK numbers keep the top 30 bits of a double, which can spell infinity or not-a-number too.
+        {"infinite RK number",
+         [](auto& r) {
+             auto* c = find(r, biff::kNumber);
+             c->id = biff::kRk;
+             c->body.resize(10);
+             put32(c->body, 6, 0x7FF00000);
+         }},
+        {"not-a-number in a MULRK",
+         [](auto& r) {
+             auto* c = find(r, biff::kNumber);
+             c->id = biff::kMulRk;
+             const std::uint8_t column = c->body[2];
+             c->body.resize(12);
+             put32(c->body, 6, 0x7FF80000 | 0x01);
+             c->body[10] = column;
+             c->body[11] = 0;
+         }},
     };
     for (const auto& [what, edit] : cases) {
         const std::string why = refusal(withRecords(edit));
