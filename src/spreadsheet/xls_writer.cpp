@@ -757,6 +757,15 @@ void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
     // exclusively (never through a link planted under its name), for its owner only until it is complete,
     // under a name nobody can guess. It then replaces the target in one step, so a failed save leaves the
     // old file whole.
+    // Its name keeps at most 200 bytes of the target's, so it fits wherever the target's name does.
+    std::string stem = target.filename().string();
+    if (stem.size() > 200) {
+        std::size_t cut = 200;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) {
+            --cut;  // not inside a character
+        }
+        stem.resize(cut);
+    }
     std::random_device rd;
     fs::path temp;
     int fd = -1;
@@ -764,7 +773,7 @@ void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", static_cast<unsigned>(rd()),
                       static_cast<unsigned>(rd()));
-        temp = target.parent_path() / ("." + target.filename().string() + suffix);
+        temp = target.parent_path() / ("." + stem + suffix);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
             throw Failure("Cannot save the workbook to \"" + path.string() +

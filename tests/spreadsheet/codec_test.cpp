@@ -214,6 +214,14 @@ TEST_F(SaveTest, ReplacesAnExistingFileOnlyByACompleteOne) {
     EXPECT_THROW(loadWorkbook(dir_ / "nothing.xls"), rw::Failure);
 }
 
+TEST_F(SaveTest, SavesUnderTheLongestNameTheFolderAllows) {
+    // 255 bytes is the longest file name most file systems take; the temporary file must fit as well.
+    const fs::path target = dir_ / (std::string(251, 'n') + ".xls");
+    saveWorkbook(chart(2), target);
+    EXPECT_TRUE(sameContent(loadWorkbook(target), chart(2)));
+    EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
+}
+
 TEST_F(SaveTest, KeepsTheWorkbookPrivateAndNeverWritesThroughALink) {
     // A link planted under the target's name is replaced, not followed; the file is its owner's alone.
     const fs::path victim = dir_ / "victim.txt";
