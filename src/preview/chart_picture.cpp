@@ -22,6 +22,10 @@ namespace {
 // Largest width or height a picture may have: a canvas (a widget) cannot be much larger.
 constexpr int kLargestSide = 16'000'000;
 
+// Deepest nesting of groups read into the display list (the charts use one or two levels). Reading recurses
+// once per level, so a deeper document goes to Qt's renderer, which has limits of its own.
+constexpr int kDeepestGroup = 256;
+
 const QString kSvgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
 
 // Thrown while reading when the document uses anything beyond the flat form the display list covers.
@@ -271,7 +275,7 @@ class SvgSubsetReader {
             }
         }
         out_.size_ = QSize(static_cast<int>(width), static_cast<int>(height));
-        readChildren(style);
+        readChildren(style, 0);
     }
 
     // Handles an attribute that children inherit; false when the name is not one of them.
@@ -335,7 +339,10 @@ class SvgSubsetReader {
         return values;
     }
 
-    void readChildren(const Inherited& parent) {
+    void readChildren(const Inherited& parent, int depth) {
+        if (depth > kDeepestGroup) {
+            throw Unsupported{};
+        }
         while (xml_.readNextStartElement()) {
             if (xml_.namespaceUri() != kSvgNamespace) {
                 throw Unsupported{};
@@ -344,7 +351,7 @@ class SvgSubsetReader {
             Inherited style = parent;
             if (name == u"g") {
                 attributes(style, {});
-                readChildren(style);
+                readChildren(style, depth + 1);
             } else if (name == u"rect") {
                 readRect(style);
             } else if (name == u"line") {
@@ -640,6 +647,18 @@ void ChartPicture::buildIndex() {
         }
         return std::min(buckets - 1, static_cast<std::size_t>(std::min(b, 1e12)));
     };
+    // Each item is listed once per band it meets. Shapes that run down most of a tall picture would make
+    // that lines times bands entries; such a picture goes to Qt's renderer instead (the charts list an item
+    // in about one band on average).
+    std::uint64_t entries = 0;
+    for (const Item& item : items_) {
+        const std::size_t from = bandOf(item.box.top());
+        const std::size_t to = bandOf(item.box.bottom());
+        entries += to >= from ? to - from + 1 : 0;
+    }
+    if (entries > 16 * static_cast<std::uint64_t>(items_.size()) + buckets) {
+        throw Unsupported{};
+    }
     bucketStart_.assign(buckets + 1, 0);
     for (const Item& item : items_) {
         for (std::size_t b = bandOf(item.box.top()), e = bandOf(item.box.bottom()); b <= e; ++b) {

@@ -159,5 +159,48 @@ TEST(ChartPicture, MalformedNumbersAreNeverMisread) {
     }
 }
 
+// A picture file is read from a folder other programs of the user can write to: however it is built, reading
+// it ends in a picture or a failure, never in a crash or a wait of minutes.
+TEST(ChartPicture, HostileStructureEndsInAPictureOrAFailure) {
+    // Groups nested far deeper than any chart: the reader must not recurse once per level.
+    for (const int depth : {300, 100'000}) {
+        QByteArray svg = test::svgHeader(40, 40);
+        for (int i = 0; i < depth; ++i) {
+            svg += "<g>";
+        }
+        svg += "<rect x=\"0\" y=\"0\" width=\"40\" height=\"40\" fill=\"#ff0000\"/>";
+        for (int i = 0; i < depth; ++i) {
+            svg += "</g>";
+        }
+        svg += "</svg>";
+        try {
+            const auto picture = ChartPicture::fromSvg(svg);
+            EXPECT_EQ(picture->size(), QSize(40, 40)) << depth;
+        } catch (const Failure&) {
+        }
+    }
+
+    // Many lines down the whole height of a very tall picture: each meets every band of the vertical index,
+    // which must not grow with lines times bands (here beyond what 32-bit offsets hold).
+    const int height = 16'000'000;
+    QByteArray svg = test::svgHeader(100, height);
+    const QByteArray line =
+        QStringLiteral("<line x1=\"50\" y1=\"0\" x2=\"50\" y2=\"%1\" stroke=\"#0000ff\"/>")
+            .arg(height)
+            .toUtf8();
+    for (int i = 0; i < 70'000; ++i) {
+        svg += line;
+    }
+    svg += "</svg>";
+    const auto picture = ChartPicture::fromSvg(svg);
+    EXPECT_EQ(picture->size(), QSize(100, height));
+    const QImage strip = render(*picture, QRectF(0, 8'000'000, 100, 20));
+    EXPECT_EQ(strip.pixel(50, 10), qRgb(0, 0, 255));
+    EXPECT_EQ(strip.pixel(20, 10), qRgb(255, 255, 255));
+
+    // The charts themselves stay in the fast form.
+    EXPECT_TRUE(ChartPicture::fromSvg(test::ancestorChartPicture(15))->isDisplayList());
+}
+
 }  // namespace
 }  // namespace rw::preview
