@@ -44,7 +44,8 @@ const QString kUsage = QStringLiteral(
     "  -h, --help        show this help.\n"
     "\n"
     "Exit status: 0 when the workbook (and the picture) was written, 1 when either could not be made or\n"
-    "written (then neither is), 2 for a bad command line or a refused number of generations.\n");
+    "written (nothing is left half-written, and an earlier file is kept unless the message says it was\n"
+    "replaced), 2 for a bad command line or a refused number of generations.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
