@@ -424,15 +424,77 @@ CellView Worksheet::view(std::int32_t row, const Cell& c) const {
 }
 
 std::optional<CellRange> Worksheet::mergedAreaAt(std::int32_t row, std::int32_t column) const {
-    if (row < 1 || row > kMaxRows || !mergeRows_[row - 1]) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !mergeRows_[row - 1]) {
         return std::nullopt;
     }
-    for (const CellRange& m : merges_) {
+    const auto& tile = mergeTiles_[static_cast<std::size_t>((row - 1) / kMergeTileRows * kMergeTilesAcross +
+                                                            (column - 1) / kMergeTileColumns)];
+    for (const CellRange& m : tile) {
         if (m.contains(row, column)) {
             return m;
         }
     }
     return std::nullopt;
+}
+
+template <typename Fn>
+void Worksheet::forEachMergeIn(const CellRange& range, Fn&& fn) const {
+    if (merges_.empty()) {
+        return;
+    }
+    const std::int32_t r0 = (std::max(range.firstRow, 1) - 1) / kMergeTileRows;
+    const std::int32_t r1 = (std::min(range.lastRow, kMaxRows) - 1) / kMergeTileRows;
+    const std::int32_t c0 = (std::max(range.firstColumn, 1) - 1) / kMergeTileColumns;
+    const std::int32_t c1 = (std::min(range.lastColumn, kMaxColumns) - 1) / kMergeTileColumns;
+    if (r1 < r0 || c1 < c0) {
+        return;
+    }
+    // A large range with few areas: looking at each area is cheaper than looking at each tile.
+    if (static_cast<std::size_t>(r1 - r0 + 1) * static_cast<std::size_t>(c1 - c0 + 1) >= merges_.size()) {
+        for (const CellRange& m : merges_) {
+            if (m.intersects(range)) {
+                fn(m);
+            }
+        }
+        return;
+    }
+    for (std::int32_t tr = r0; tr <= r1; ++tr) {
+        for (std::int32_t tc = c0; tc <= c1; ++tc) {
+            for (const CellRange& m : mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)]) {
+                // An area listed in several tiles counts in the one holding the top-left cell it shares
+                // with the range.
+                if (m.intersects(range) &&
+                    (std::max(m.firstRow, range.firstRow) - 1) / kMergeTileRows == tr &&
+                    (std::max(m.firstColumn, range.firstColumn) - 1) / kMergeTileColumns == tc) {
+                    fn(m);
+                }
+            }
+        }
+    }
+}
+
+void Worksheet::indexMerge(const CellRange& area) {
+    if (mergeTiles_.empty()) {
+        mergeTiles_.resize(static_cast<std::size_t>(kMergeTilesDown * kMergeTilesAcross));
+    }
+    for (std::int32_t tr = (area.firstRow - 1) / kMergeTileRows; tr <= (area.lastRow - 1) / kMergeTileRows;
+         ++tr) {
+        for (std::int32_t tc = (area.firstColumn - 1) / kMergeTileColumns;
+             tc <= (area.lastColumn - 1) / kMergeTileColumns; ++tc) {
+            mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)].push_back(area);
+        }
+    }
+    markMergeRows(area);
+}
+
+void Worksheet::unindexMerge(const CellRange& area) {
+    for (std::int32_t tr = (area.firstRow - 1) / kMergeTileRows; tr <= (area.lastRow - 1) / kMergeTileRows;
+         ++tr) {
+        for (std::int32_t tc = (area.firstColumn - 1) / kMergeTileColumns;
+             tc <= (area.lastColumn - 1) / kMergeTileColumns; ++tc) {
+            std::erase(mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)], area);
+        }
+    }
 }
 
 void Worksheet::markMergeRows(const CellRange& r) {
@@ -455,11 +517,11 @@ void Worksheet::forEachValueCell(const CellRange& range, Fn&& fn) {
     if (range.cellCount() > kMaxCellsPerOperation) {
         throw Failure("The range " + formatAddress(range) + " is too large to fill cell by cell");
     }
-    for (const CellRange& m : merges_) {
-        if (m.intersects(range) && !range.contains(m.firstRow, m.firstColumn)) {
+    forEachMergeIn(range, [&](const CellRange& m) {
+        if (!range.contains(m.firstRow, m.firstColumn)) {
             throw Failure("Cannot change part of a merged cell.");
         }
-    }
+    });
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
             if (mergeRows_[r - 1]) {
@@ -511,11 +573,11 @@ void Worksheet::setNumber(const CellRange& range, double number) {
 
 void Worksheet::clearValue(const CellRange& range) {
     checkRange(range);
-    for (const CellRange& m : merges_) {
-        if (m.intersects(range) && !range.contains(m.firstRow, m.firstColumn)) {
+    forEachMergeIn(range, [&](const CellRange& m) {
+        if (!range.contains(m.firstRow, m.firstColumn)) {
             throw Failure("Cannot change part of a merged cell.");
         }
-    }
+    });
     const std::int32_t last = std::min<std::int32_t>(range.lastRow, static_cast<std::int32_t>(rows_.size()));
     for (std::int32_t r = range.firstRow; r <= last; ++r) {
         for (Cell& c : rows_[r - 1].cells) {
@@ -574,16 +636,16 @@ void Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
     if (range.cellCount() > kMaxCellsPerOperation) {
         throw Failure("The range " + formatAddress(range) + " is too large to format cell by cell");
     }
-    std::vector<CellRange> doneMerges;
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
             std::int32_t tr = r, tc = c;
             if (mergeRows_[r - 1]) {
                 if (auto m = mergedAreaAt(r, c)) {
-                    if (std::find(doneMerges.begin(), doneMerges.end(), *m) != doneMerges.end()) {
+                    // A merged area changes once, when the scan meets its first cell inside the range.
+                    if (r != std::max(m->firstRow, range.firstRow) ||
+                        c != std::max(m->firstColumn, range.firstColumn)) {
                         continue;
                     }
-                    doneMerges.push_back(*m);
                     tr = m->firstRow;
                     tc = m->firstColumn;
                 }
@@ -624,21 +686,28 @@ void Worksheet::merge(const CellRange& input) {
     // Absorb every merged area the new one overlaps, until none is left half inside.
     for (bool grown = true; grown;) {
         grown = false;
-        for (const CellRange& m : merges_) {
-            if (m.intersects(area) &&
-                !(area.contains(m.firstRow, m.firstColumn) && area.contains(m.lastRow, m.lastColumn))) {
+        const CellRange seen = area;
+        forEachMergeIn(seen, [&](const CellRange& m) {
+            if (!(area.contains(m.firstRow, m.firstColumn) && area.contains(m.lastRow, m.lastColumn))) {
                 area.firstRow = std::min(area.firstRow, m.firstRow);
                 area.firstColumn = std::min(area.firstColumn, m.firstColumn);
                 area.lastRow = std::max(area.lastRow, m.lastRow);
                 area.lastColumn = std::max(area.lastColumn, m.lastColumn);
                 grown = true;
             }
-        }
+        });
     }
     if (area.isSingleCell()) {
         return;
     }
-    std::erase_if(merges_, [&](const CellRange& m) { return area.intersects(m); });
+    std::vector<CellRange> absorbed;
+    forEachMergeIn(area, [&](const CellRange& m) { absorbed.push_back(m); });
+    if (!absorbed.empty()) {
+        std::erase_if(merges_, [&](const CellRange& m) { return area.intersects(m); });
+        for (const CellRange& m : absorbed) {
+            unindexMerge(m);
+        }
+    }
     // The top-left cell keeps its value and format; the others lose theirs.
     cellAt(area.firstRow, area.firstColumn);
     const std::int32_t last = std::min<std::int32_t>(area.lastRow, static_cast<std::int32_t>(rows_.size()));
@@ -649,12 +718,12 @@ void Worksheet::merge(const CellRange& input) {
         });
     }
     merges_.push_back(area);
-    markMergeRows(area);
+    indexMerge(area);
 }
 
 void Worksheet::addMergedRangeUnchecked(const CellRange& range) {
     merges_.push_back(range);
-    markMergeRows(range);
+    indexMerge(range);
 }
 
 std::optional<CellView> Worksheet::cell(std::int32_t row, std::int32_t column) const {

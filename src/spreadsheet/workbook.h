@@ -416,6 +416,17 @@ class Worksheet {
     void growRowForFont(std::int32_t row, StyleId style);
     void checkRange(const CellRange& range) const;
     void markMergeRows(const CellRange& range);
+    // Merged areas are also listed by tiles of the sheet, so finding the area of a cell, or the areas a
+    // range touches, looks at a few areas instead of all of them.
+    static constexpr std::int32_t kMergeTileRows = 16;
+    static constexpr std::int32_t kMergeTileColumns = 16;
+    static constexpr std::int32_t kMergeTilesAcross = kMaxColumns / kMergeTileColumns;
+    static constexpr std::int32_t kMergeTilesDown = kMaxRows / kMergeTileRows;
+    void indexMerge(const CellRange& area);
+    void unindexMerge(const CellRange& area);
+    // Calls fn(area) once for every merged area that intersects the range, in no particular order.
+    template <typename Fn>
+    void forEachMergeIn(const CellRange& range, Fn&& fn) const;
     template <typename Fn>
     void forEachValueCell(const CellRange& range, Fn&& fn);
 
@@ -426,6 +437,7 @@ class Worksheet {
     std::array<ColumnInfo, kMaxColumns> columns_{};
     std::vector<CellRange> merges_;
     std::vector<bool> mergeRows_ = std::vector<bool>(kMaxRows, false);  // rows touched by a merged area
+    std::vector<std::vector<CellRange>> mergeTiles_;  // by tile, row-major; empty until the first merge
     std::vector<std::string> texts_;
     std::vector<double> numbers_;
     std::uint16_t defaultColumnCharacters_ = 8;

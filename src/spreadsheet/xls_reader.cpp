@@ -760,14 +760,9 @@ class BookReader {
                     break;
             }
         }
-        // Merged areas must not overlap.
-        for (std::size_t i = 0; i < merges.size(); ++i) {
-            for (std::size_t j = i + 1; j < merges.size(); ++j) {
-                if (merges[i].intersects(merges[j])) {
-                    damaged("merged areas overlap");
-                }
-            }
-            ws.addMergedRangeUnchecked(merges[i]);
+        checkMergesApart(merges);
+        for (const CellRange& m : merges) {
+            ws.addMergedRangeUnchecked(m);
         }
         for (const PendingCell& c : cells) {
             if (auto m = ws.mergedAreaAt(c.row, c.column);
@@ -783,6 +778,24 @@ class BookReader {
         }
         for (const auto& [row, h] : heights) {
             ws.setCustomRowHeight(row, h);
+        }
+    }
+
+    // Merged areas must not overlap. Swept by first row: the areas still open at a row all cross that row,
+    // so while none overlap there are at most 256 of them to compare a new one with.
+    static void checkMergesApart(const std::vector<CellRange>& merges) {
+        std::vector<CellRange> sorted = merges;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const CellRange& a, const CellRange& b) { return a.firstRow < b.firstRow; });
+        std::vector<CellRange> open;
+        for (const CellRange& m : sorted) {
+            std::erase_if(open, [&](const CellRange& o) { return o.lastRow < m.firstRow; });
+            for (const CellRange& o : open) {
+                if (o.intersects(m)) {
+                    damaged("merged areas overlap");
+                }
+            }
+            open.push_back(m);
         }
     }
 

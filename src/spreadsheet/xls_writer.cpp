@@ -267,8 +267,17 @@ class SheetWriter {
         }
         std::sort(rows_.begin(), rows_.end());
         rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
+        const auto& merges = ws_.mergedRanges();
+        mergesByFirstRow_.resize(merges.size());
+        for (std::size_t i = 0; i < merges.size(); ++i) {
+            mergesByFirstRow_[i] = static_cast<std::uint32_t>(i);
+        }
+        std::stable_sort(
+            mergesByFirstRow_.begin(), mergesByFirstRow_.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return merges[a].firstRow < merges[b].firstRow; });
         std::vector<OutCell> scratch;
         preparing_ = true;
+        restartMergeSweep();
         for (std::int32_t row : rows_) {
             scratch.clear();
             collectRow(row, scratch);
@@ -357,10 +366,9 @@ class SheetWriter {
             out.push_back(c);
         });
         bool added = false;
-        for (const CellRange& m : ws_.mergedRanges()) {
-            if (row < m.firstRow || row > m.lastRow) {
-                continue;
-            }
+        const auto& merges = ws_.mergedRanges();
+        for (const std::uint32_t i : mergesOnRow(row)) {
+            const CellRange& m = merges[i];
             const std::uint16_t xf = xfIndex(layout_, ws_.effectiveStyleId(m.firstRow, m.firstColumn));
             for (std::int32_t col = m.firstColumn; col <= m.lastColumn; ++col) {
                 if (ws_.cell(row, col)) {
@@ -374,6 +382,31 @@ class SheetWriter {
             std::sort(out.begin(), out.end(),
                       [](const OutCell& a, const OutCell& b) { return a.column < b.column; });
         }
+    }
+
+    // The merged areas across a row, in the order of the sheet's list (which fixes the order XFs are
+    // numbered in). Rows must come ascending between restarts. The areas across one row do not overlap, so
+    // at most one per column is ever active.
+    void restartMergeSweep() {
+        nextMerge_ = 0;
+        activeMerges_.clear();
+    }
+    const std::vector<std::uint32_t>& mergesOnRow(std::int32_t row) {
+        const auto& merges = ws_.mergedRanges();
+        std::erase_if(activeMerges_, [&](std::uint32_t i) { return merges[i].lastRow < row; });
+        bool added = false;
+        while (nextMerge_ < mergesByFirstRow_.size() &&
+               merges[mergesByFirstRow_[nextMerge_]].firstRow <= row) {
+            const std::uint32_t i = mergesByFirstRow_[nextMerge_++];
+            if (merges[i].lastRow >= row) {
+                activeMerges_.push_back(i);
+                added = true;
+            }
+        }
+        if (added) {
+            std::sort(activeMerges_.begin(), activeMerges_.end());
+        }
+        return activeMerges_;
     }
 
     void writePageSetup(RecordSink& s, const PageSetup& ps) {
@@ -446,6 +479,7 @@ class SheetWriter {
     }
 
     void writeCells(RecordSink& s) {
+        restartMergeSweep();
         // Blocks of up to 32 rows: their ROW records, then their cells.
         for (std::size_t b = 0; b < rows_.size();) {
             std::size_t e = b + 1;
@@ -539,6 +573,9 @@ class SheetWriter {
     std::vector<std::string_view>& sstList_;
     std::uint32_t& sstTotal_;
     std::vector<std::int32_t> rows_;
+    std::vector<std::uint32_t> mergesByFirstRow_;  // indexes into the merged areas, by first row
+    std::size_t nextMerge_ = 0;
+    std::vector<std::uint32_t> activeMerges_;
     std::vector<std::vector<OutCell>> block_;  // the cells of up to 32 rows being written
     bool preparing_ = false;
     bool anyCell_ = false;

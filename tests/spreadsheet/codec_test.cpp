@@ -359,3 +359,52 @@ TEST(RoundTripTest, CellsHiddenByAMergedAreaOnlyRepeatItsFormat) {
     EXPECT_EQ(back.activeSheet().storedCellCount(), 1u);
     EXPECT_TRUE(back.activeSheet().effectiveStyle(4, 4).solidFill);
 }
+
+// Sheets with tens of thousands of merged areas must save and open in about the time their size takes;
+// a slow path here shows up as a test that never finishes. Overlaps must still be found however far apart
+// the two areas sit in the file.
+TEST(RoundTripTest, ManyMergedAreasComeBackAndOverlapsAreStillFound) {
+    Workbook wb;
+    Worksheet& ws = wb.activeSheet();
+    constexpr int kAreas = 20000;
+    for (int i = 0; i < kAreas; ++i) {
+        const int row = i / 100 + 1;
+        const int column = i % 100 * 2 + 1;
+        ws.merge(CellRange{row, column, row, column + 1});
+    }
+    ws.merge(CellRange{500, 1, 900, 40});     // tall and wide, over many areas' neighbourhoods
+    ws.merge(CellRange{199, 210, 220, 256});  // beside the last rows of small areas
+    ws.setText(CellRange{7, 5, 7, 6}, "top-left");
+    ws.applyStyle(CellRange{9, 2, 9, 2}, StyleChange::fill(12));  // a hidden cell styles its area
+    EXPECT_THROW(ws.setNumber(CellRange::cell(600, 20), 1), rw::Failure);
+    ws.merge(CellRange{10, 4, 11, 5});  // absorbs C10:D10, E10:F10, C11:D11 and E11:F11
+    ASSERT_EQ(ws.mergedRanges().size(), kAreas + 2u - 3u);
+    EXPECT_EQ(ws.mergedRanges().back(), (CellRange{10, 3, 11, 6}));
+    EXPECT_EQ(ws.mergedAreaAt(11, 3), (CellRange{10, 3, 11, 6}));
+    EXPECT_EQ(ws.mergedAreaAt(200, 200), (CellRange{200, 199, 200, 200}));
+    EXPECT_FALSE(ws.mergedAreaAt(201, 1));
+
+    const std::vector<std::uint8_t> file = encodeWorkbook(wb);
+    const Workbook back = decodeWorkbook(file);
+    EXPECT_TRUE(sameContent(wb, back));
+    EXPECT_TRUE(encodeWorkbook(back) == file);
+    EXPECT_TRUE(back.activeSheet().effectiveStyle(9, 1).solidFill);
+    EXPECT_EQ(back.activeSheet().mergedAreaAt(220, 256), (CellRange{199, 210, 220, 256}));
+
+    // A tall area listed first and a small one far down listed last that reaches into it.
+    Workbook bad;
+    for (int i = 0; i < 2000; ++i) {
+        bad.activeSheet().addMergedRangeUnchecked(CellRange{i + 1, 3, i + 1, 4});
+    }
+    bad.activeSheet().addMergedRangeUnchecked(CellRange{1, 1, 30000, 1});
+    for (int i = 0; i < 2000; ++i) {
+        bad.activeSheet().addMergedRangeUnchecked(CellRange{i + 5000, 2, i + 5000, 3});
+    }
+    bad.activeSheet().addMergedRangeUnchecked(CellRange{29999, 1, 29999, 2});
+    try {
+        decodeWorkbook(encodeWorkbook(bad));
+        ADD_FAILURE() << "overlapping merged areas were accepted";
+    } catch (const rw::Failure& f) {
+        EXPECT_NE(std::string(f.what()).find("merged areas overlap"), std::string::npos) << f.what();
+    }
+}
