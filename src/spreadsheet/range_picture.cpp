@@ -320,8 +320,7 @@ class Renderer {
         if (!mergeRow_[row - range_.firstRow]) {
             return false;
         }
-        return std::any_of(merges_.begin(), merges_.end(),
-                           [&](const CellRange& m) { return m.contains(row, column); });
+        return sheet_.mergedAreaAt(row, column).has_value();  // the sheet's index, not a scan of every area
     }
 
     void collectAreas() {
@@ -330,7 +329,6 @@ class Renderer {
             if (!m.intersects(range_)) {
                 continue;
             }
-            merges_.push_back(m);
             for (std::int32_t r = std::max(m.firstRow, range_.firstRow);
                  r <= std::min(m.lastRow, range_.lastRow); ++r) {
                 mergeRow_[r - range_.firstRow] = true;
@@ -628,7 +626,6 @@ class Renderer {
     const Workbook& book_;
     RangeGeometry g_;
     CellRange range_;
-    std::vector<CellRange> merges_;
     std::vector<bool> mergeRow_;
     std::vector<FillRect> fills_;
     StrokeSet horizontal_;
