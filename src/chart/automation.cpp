@@ -106,25 +106,6 @@ ObjectRef toObject(const Variant& v) {
     throw Failure("Object required");
 }
 
-const char* typeName(const Variant& v) {
-    switch (v.index()) {
-        case 0:
-            return "Empty";
-        case 1:
-            return "Boolean";
-        case 2:
-            return "Integer";
-        case 3:
-            return "Long";
-        case 4:
-            return "Double";
-        case 5:
-            return "String";
-        default:
-            return "Object";
-    }
-}
-
 Object& Dispatch::target() const {
     if (!object_) {
         throw Failure("Object variable or With block variable not set");

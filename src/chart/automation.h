@@ -54,7 +54,6 @@ double toDouble(const Variant& v);       // numbers, and numeric text
 std::string toText(const Variant& v);    // text, and numbers in their shortest decimal form
 bool toBool(const Variant& v);
 ObjectRef toObject(const Variant& v);  // fails with "Object required" for anything but an object
-const char* typeName(const Variant& v);
 
 // A held reference with the chaining the chart code reads best with:
 //   Dispatch(sheet).get("Cells", {2, 2}).get("Font").let("Size", int16_t{20});

@@ -44,7 +44,6 @@ class PictureBox : public QWidget {
     void drawStretched(std::shared_ptr<const ChartPicture> picture, int srcWidth, int srcHeight, int dstWidth,
                        int dstHeight);
     bool hasDrawing() const { return drawing_ != nullptr; }
-    QSizeF drawingScale() const { return {scaleX_, scaleY_}; }
 
   signals:
     // Mouse reports in inner coordinates (pixels from the inner top-left corner).
