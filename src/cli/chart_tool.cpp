@@ -17,6 +17,8 @@
 #include "cli/picture_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "spreadsheet/xls_codec.h"
+#include "spreadsheet/xlsx_writer.h"
 
 namespace rw::cli {
 
@@ -27,14 +29,16 @@ using automation::Dispatch;
 const QString kTool = QStringLiteral("rootweave-chart");
 
 const QString kUsage = QStringLiteral(
-    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]\n"
+    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls|.xlsx [--picture "
+    "FILE.svg|.png|.pdf]\n"
     "\n"
-    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
+    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx).\n"
     "\n"
     "  --generations N   generations to show, the person included; up to 15 (an .xls sheet holds no more).\n"
     "                    Fractions round half to even; below 0.5 only the heading is written.\n"
     "  --name TEXT       the person whose tree it is, shown in the title; may be empty (--name \"\").\n"
-    "  --output FILE     the workbook to write; an existing file is replaced.\n"
+    "  --output FILE     the workbook to write: .xlsx when FILE ends in .xlsx (any case), else .xls;\n"
+    "                    an existing file is replaced.\n"
     "  --picture FILE    also write a picture of the chart, as the preview shows it: SVG, or PNG or PDF "
     "when\n"
     "                    FILE ends in .png or .pdf. A PNG picture may be at most 16384 pixels a side and\n"
@@ -283,13 +287,23 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
         }
     }
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
-                            std::filesystem::path(outputPath.toStdString()), error);
-    if (error) {
-        QFile::remove(draftPath);
-        QString problem =
-            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(error.message()));
+    // The engine saves .xls; a workbook wanted as .xlsx is the saved chart, opened again and exported.
+    QString error;
+    if (sheet::hasXlsxEnding(output.toStdString())) {
+        try {
+            sheet::saveWorkbookAsXlsx(sheet::loadWorkbook(draftPath.toStdString()), outputPath.toStdString());
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+        }
+    } else {
+        std::error_code renameError;
+        std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
+                                std::filesystem::path(outputPath.toStdString()), renameError);
+        error = QString::fromStdString(renameError ? renameError.message() : std::string());
+    }
+    QFile::remove(draftPath);
+    if (!error.isEmpty()) {
+        QString problem = QStringLiteral("cannot write %1: %2").arg(output, error);
         if (wantPicture) {
             problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
         }
