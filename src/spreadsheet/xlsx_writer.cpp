@@ -16,6 +16,7 @@
 
 #include "platform/failure.h"
 #include "spreadsheet/text.h"
+#include "spreadsheet/xlsx_package_check.h"
 
 namespace rw::sheet {
 
@@ -249,6 +250,10 @@ class XlsxExporter {
         std::sort(rows.begin(), rows.end());
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
+        mergeRows_.assign(kMaxRows, false);
+        for (const CellRange& m : merges) {
+            std::fill(mergeRows_.begin() + (m.firstRow - 1), mergeRows_.begin() + m.lastRow, true);
+        }
         auto nextMerge = merges.begin();
         for (std::int32_t row : rows) {
             if (const std::optional<std::uint16_t> height = ws_->customRowHeight(row)) {
@@ -268,14 +273,16 @@ class XlsxExporter {
     }
 
     void writeCell(const CellView& cell) {
-        if (const std::optional<CellRange> area = ws_->mergedAreaAt(cell.row, cell.column)) {
-            if (area->firstRow != cell.row || area->firstColumn != cell.column) {
-                return;  // hidden under its area, written with it
+        if (mergeRows_[cell.row - 1]) {
+            if (const std::optional<CellRange> area = ws_->mergedAreaAt(cell.row, cell.column)) {
+                if (area->firstRow != cell.row || area->firstColumn != cell.column) {
+                    return;  // hidden under its area, written with it
+                }
             }
         }
         const lxw_row_t r = lxwRow(cell.row);
         const lxw_col_t c = lxwColumn(cell.column);
-        lxw_format* f = format(ws_->effectiveStyleId(cell.row, cell.column));
+        lxw_format* f = format(cell.style);  // a stored cell's own format is the one it shows
         lxw_error error = LXW_NO_ERROR;
         switch (cell.kind) {
             case ValueKind::Text:
@@ -290,7 +297,9 @@ class XlsxExporter {
                 error = worksheet_write_blank(sheet_, r, c, f);
                 break;
         }
-        check(error, where(*ws_, cell.row, cell.column));
+        if (error != LXW_NO_ERROR) {
+            check(error, where(*ws_, cell.row, cell.column));
+        }
     }
 
     void writePageSetup() {
@@ -334,6 +343,7 @@ class XlsxExporter {
     std::vector<lxw_format*> formats_;  // by style id; made on first use
     lxw_worksheet* sheet_ = nullptr;
     const Worksheet* ws_ = nullptr;
+    std::vector<bool> mergeRows_;  // rows of the sheet that a merged area touches
 };
 
 }  // namespace
@@ -401,11 +411,16 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
         }
         closed = book.close();
     }
-    if (closed != LXW_NO_ERROR) {
+    try {
+        if (closed != LXW_NO_ERROR) {
+            throw Failure("Cannot save the workbook as .xlsx to \"" + file.string() +
+                          "\": " + lxw_strerror(closed));
+        }
+        checkXlsxPackage(file, wb.sheetCount());
+    } catch (...) {
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
-        throw Failure("Cannot save the workbook as .xlsx to \"" + file.string() +
-                      "\": " + lxw_strerror(closed));
+        throw;
     }
 }
 
