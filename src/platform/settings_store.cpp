@@ -45,6 +45,10 @@ QString kindOf(mode_t mode) {
     return QStringLiteral("no regular file");
 }
 
+// The rest of a warning when the file is not used at all, and when what it held could partly be read.
+const QString kDefaultsOnly = QStringLiteral(
+    "Rootweave starts with its default inputs and keeps what you type until it ends, but cannot remember it "
+    "for the next start.");
 const QString kMemoryOnly = QStringLiteral(
     "Rootweave goes on with the inputs it could read or its defaults, and keeps what you type until it ends, "
     "but cannot remember it for the next start.");
@@ -134,11 +138,12 @@ QtSettingsStore::~QtSettingsStore() = default;
 void QtSettingsStore::open() {
     struct stat st {};
     if (::stat(native(fileName_).constData(), &st) != 0) {
-        if (errno != ENOENT) {
+        const int error = errno;
+        if (error != ENOENT) {
             memoryOnly_ = true;
             warn(QStringLiteral("Cannot read the settings file \"%1\": %2.\r\n")
-                     .arg(fileName_, reasonOf(errno)) +
-                 kMemoryOnly);
+                     .arg(fileName_, reasonOf(error)) +
+                 kDefaultsOnly);
             return;
         }
         // A first start: the file is made by the first write.
@@ -151,7 +156,7 @@ void QtSettingsStore::open() {
         memoryOnly_ = true;
         warn(QStringLiteral("The settings file \"%1\" is %2, not a file, so Rootweave leaves it alone.\r\n")
                  .arg(fileName_, kindOf(st.st_mode)) +
-             kMemoryOnly);
+             kDefaultsOnly);
         return;
     }
     QByteArray bytes;
@@ -160,7 +165,7 @@ void QtSettingsStore::open() {
         memoryOnly_ = true;
         warn(QStringLiteral("Cannot read the settings file \"%1\": %2.\r\n")
                  .arg(fileName_, reasonOf(readError)) +
-             kMemoryOnly);
+             kDefaultsOnly);
         return;
     }
 
