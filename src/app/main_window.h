@@ -92,7 +92,4 @@ class Form1 : public QWidget {
     std::function<Form2&()> previewWindow_;
 };
 
-// The report names of the window's trapped handlers.
-inline const QString kReportPrefix = QStringLiteral("Rootweave7/29/2014");
-
 }  // namespace rw

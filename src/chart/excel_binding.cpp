@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/checked.h"
+#include "platform/program_names.h"
 #include "spreadsheet/xls_codec.h"
 
 namespace rw::chart {
@@ -877,7 +878,7 @@ class ApplicationObject : public automation::Object {
         app_->check();
         if (member.empty() || is(member, "Name")) {
             argCount(args, 0, 0);
-            return std::string("Microsoft Excel");
+            return std::string(names::kExcelName);
         }
         if (is(member, "Workbooks")) {
             argCount(args, 0, 1);
@@ -938,7 +939,7 @@ class ApplicationObject : public automation::Object {
 EngineFactory::EngineFactory(PictureSink copyPicture) : copyPicture_(std::move(copyPicture)) {}
 
 automation::ObjectRef EngineFactory::createObject(const std::string& className) {
-    if (!is(className, "Excel.Application")) {
+    if (!is(className, names::kExcelClassName)) {
         throw Failure("ActiveX component can't create object: " + className);
     }
     auto app = std::make_shared<AppState>();
