@@ -10,9 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "chart/chart_replay.h"  // tests/chart
 #include "chart/excel_binding.h"
 #include "platform/program_names.h"
-#include "spreadsheet/chart_replay.h"  // tests/spreadsheet
 
 namespace {
 
