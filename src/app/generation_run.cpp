@@ -206,7 +206,7 @@ void Form1::runGeneration() {
 
     // The chart, in an invisible instance of our own.
     trap.run(108, [&] { mousePointer_.set(kPointerHourglass); });
-    trap.run(110, [&] { excel = factory.createObject(chart::Excel1::kExcelClassName); });
+    trap.run(110, [&] { excel = factory.createObject(names::kExcelClassName); });
     trap.run(112, [&] { workbook = automation::toObject(excel.get("Workbooks").call("Add")); });
     trap.run(114, [&] { excel.let("Visible", false); });
     chart::layoutFamilyTree(trap, Dispatch(std::make_shared<ActiveSheetOf>(workbook)), Text1->text(),

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "app/main_routines.h"
-#include "platform/addresses.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/program_names.h"
 
 namespace rw {
 
@@ -199,7 +199,8 @@ void Form1::Text2_GotFocus() {
 }
 
 void Form1::PushButton6_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral(".Form1.PushButton6_Click"));
+    ErrorTrap trap(platform_.messages,
+                   QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form1.PushButton6_Click"));
     trap.run(100, [this] {
         platform_.messages.show(QStringLiteral("Questions? Please contact Team Tolvane at ") +
                                     QString::fromLatin1(addresses::kSupportPage),

@@ -101,7 +101,4 @@ class Form1 : public QWidget {
     QPointer<QWidget> preview_;  // the preview window once a run has reached it
 };
 
-// The report names of the window's trapped handlers.
-inline const QString kReportPrefix = QStringLiteral("Rootweave7/29/2014");
-
 }  // namespace rw

@@ -9,8 +9,8 @@
 
 #include "app/main_window.h"
 #include "app_fixture.h"
-#include "platform/addresses.h"
 #include "platform/failure.h"
+#include "platform/program_names.h"
 
 namespace rw::test {
 namespace {
