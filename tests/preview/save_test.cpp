@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "chart/picture_sheets.h"
 #include "preview/common_dialog.h"
 #include "preview/preview_window.h"
+#include "spreadsheet/picture_sheets.h"
 #include "spreadsheet/xls_codec.h"
 #include "support/run_process.h"
 #include "support/scripted_seams.h"
