@@ -72,6 +72,7 @@ bool isMissing(const Variant& v) {
 struct AppCore {
     bool quit = false;
     EngineFactory::PictureSink copyPicture;
+    EngineFactory::SaveSink saveAs;
     sheet::PageSetup newSheetPageSetup;
     void check() const {
         if (quit) {
@@ -792,7 +793,11 @@ class WorkbookObject : public automation::Object {
             if (path.empty()) {
                 throw Failure("SaveAs needs a file name");
             }
-            sheet::saveWorkbook(book_->workbook, path);
+            if (book_->core->saveAs) {
+                book_->core->saveAs(book_->workbook, path);
+            } else {
+                sheet::saveWorkbook(book_->workbook, path);
+            }
             book_->name = path;
             return {};
         }
@@ -943,6 +948,7 @@ automation::ObjectRef EngineFactory::createObject(const std::string& className) 
     }
     auto app = std::make_shared<AppState>();
     app->core->copyPicture = copyPicture_;
+    app->core->saveAs = saveAs_;
     app->core->newSheetPageSetup = newSheetPageSetup_;
     return std::make_shared<ApplicationObject>(app);
 }
