@@ -72,6 +72,12 @@ TEST_F(PreviewWindowTest, ControlsCaptionsAndTabOrder) {
                                static_cast<QWidget*>(form.Picture1)}) {
         EXPECT_EQ(mouseOnly->focusPolicy(), Qt::NoFocus);
     }
+    // Screen readers name every control the user can reach.
+    for (QWidget* w : {static_cast<QWidget*>(form.Picture2), static_cast<QWidget*>(form.HScroll1),
+                       static_cast<QWidget*>(form.VScroll1), static_cast<QWidget*>(form.PushButton1),
+                       static_cast<QWidget*>(form.PushButton8)}) {
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+    }
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget* next = order[i]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus) {
