@@ -44,8 +44,9 @@ QString messageDisplayText(const QString& text) {
 
 namespace {
 
-// Lines of a message box wider than this may wrap (a box is at least about this wide once it wraps).
-constexpr int kWrapWidth = 400;
+// Lines of a message box wider than this may wrap: once a box wraps, its text is at least about this wide
+// (on screens from 800 pixels across).
+constexpr int kWrapWidth = 340;
 
 // Puts each web address of a line that may wrap on a line of its own: wrapping breaks a line after a slash or
 // a hyphen, which would cut the address in two. Mail addresses hold no such break and stay where they are.
