@@ -1,20 +1,19 @@
 #include "spreadsheet/xlsx_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/safe_file.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/xlsx_package_check.h"
 
@@ -424,51 +423,41 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
     }
 }
 
-void saveWorkbookAsXlsx(const Workbook& wb, const std::filesystem::path& path) {
+std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& wb) {
     namespace fs = std::filesystem;
     checkXlsxExport(wb);
-    const fs::path target = fs::absolute(path);
-    std::error_code ec;
-    if (fs::is_directory(target, ec)) {
-        throw Failure("Cannot save the workbook: \"" + path.string() + "\" is a folder");
-    }
-    // A name beside the target that only this call has made, for the owner only; libxlsxwriter then writes
-    // over it, and the complete file takes the target's place in one step.
-    std::string stem = target.filename().string();
-    if (stem.size() > 200) {
-        std::size_t cut = 200;
-        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        stem.resize(cut);
-    }
+    // libxlsxwriter writes to a file name: a private file in the temporary folder that only this call has
+    // made, read back and removed.
     std::random_device rd;
-    fs::path temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", static_cast<unsigned>(rd()),
-                      static_cast<unsigned>(rd()));
-        temp = target.parent_path() / ("." + stem + suffix);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-            throw Failure("Cannot save the workbook to \"" + path.string() +
-                          "\": the folder cannot be written");
-        }
-    }
-    ::close(fd);
+    const fs::path temp = safefile::createExclusive(
+        fs::temp_directory_path(),
+        [&rd] {
+            char name[40];
+            std::snprintf(name, sizeof name, "rootweave-%08x%08x.xlsx", static_cast<unsigned>(rd()),
+                          static_cast<unsigned>(rd()));
+            return std::string(name);
+        },
+        100);
+    std::vector<std::uint8_t> image;
     try {
         exportXlsx(wb, temp);
+        std::ifstream in(temp, std::ios::binary);
+        image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            throw Failure("Cannot save the workbook as .xlsx: the exported file cannot be read back");
+        }
     } catch (...) {
-        fs::remove(temp, ec);
-        throw;
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
         std::error_code ignored;
         fs::remove(temp, ignored);
-        throw Failure("Cannot save the workbook to \"" + path.string() + "\": " + ec.message());
+        throw;
     }
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return image;
+}
+
+void saveWorkbookAsXlsx(const Workbook& wb, const std::filesystem::path& path) {
+    safefile::replace(path, encodeWorkbookAsXlsx(wb));
 }
 
 }  // namespace rw::sheet

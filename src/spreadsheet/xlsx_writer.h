@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include "spreadsheet/workbook.h"
 
@@ -29,8 +31,12 @@ void checkXlsxExport(const Workbook& workbook);
 // written under `file` is removed. Throws Failure.
 void exportXlsx(const Workbook& workbook, const std::filesystem::path& file);
 
-// Saves the workbook as .xlsx under `path`, replacing an existing file only with a complete one: the
-// export goes to a temporary file beside it that then takes its place. Throws Failure.
+// The complete .xlsx file of a workbook (exported to a private file in the temporary folder, read back
+// and removed). Throws Failure.
+std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& workbook);
+
+// Saves the workbook as .xlsx under `path` in one step (safefile::replace): an existing file is replaced
+// only by a complete one. Throws Failure (safefile::Error when the file cannot be written).
 void saveWorkbookAsXlsx(const Workbook& workbook, const std::filesystem::path& path);
 
 }  // namespace rw::sheet
