@@ -256,6 +256,7 @@ std::size_t StyleTable::StyleHash::operator()(const CellStyle& s) const {
     for (const Border& b : s.borders) {
         h = hashCombine(h, static_cast<std::size_t>(b.line) * 256 + b.color);
     }
+    h = hashCombine(h, std::hash<std::string>{}(s.numberFormat));
     return hashCombine(h, static_cast<std::size_t>(s.alignment));
 }
 
@@ -417,7 +418,7 @@ CellView Worksheet::view(std::int32_t row, const Cell& c) const {
     v.kind = c.kind;
     if (c.kind == ValueKind::Text) {
         v.text = texts_[c.value];
-    } else if (c.kind == ValueKind::Number) {
+    } else if (c.kind != ValueKind::Empty) {
         v.number = numbers_[c.value];
     }
     return v;
@@ -561,7 +562,9 @@ void Worksheet::setNumber(const CellRange& range, double number) {
     }
     forEachValueCell(range, [&](std::int32_t r, std::int32_t c) {
         Cell& cell = cellAt(r, c);
-        if (cell.kind == ValueKind::Number) {
+        if (cell.kind == ValueKind::Number || cell.kind == ValueKind::Boolean ||
+            cell.kind == ValueKind::Error) {
+            cell.kind = ValueKind::Number;
             numbers_[cell.value] = number;
         } else {
             cell.kind = ValueKind::Number;
@@ -849,6 +852,37 @@ void Worksheet::putNumber(std::int32_t row, std::int32_t column, double number) 
     cell.kind = ValueKind::Number;
     cell.value = static_cast<std::uint32_t>(numbers_.size());
     numbers_.push_back(number);
+}
+
+void Worksheet::putBoolean(std::int32_t row, std::int32_t column, bool value) {
+    putNumber(row, column, value ? 1 : 0);
+    cellAt(row, column).kind = ValueKind::Boolean;
+}
+
+void Worksheet::putError(std::int32_t row, std::int32_t column, std::uint8_t code) {
+    putNumber(row, column, code);
+    cellAt(row, column).kind = ValueKind::Error;
+}
+
+const char* errorText(std::uint8_t code) {
+    switch (code) {
+        case 0x00:
+            return "#NULL!";
+        case 0x07:
+            return "#DIV/0!";
+        case 0x0F:
+            return "#VALUE!";
+        case 0x17:
+            return "#REF!";
+        case 0x1D:
+            return "#NAME?";
+        case 0x24:
+            return "#NUM!";
+        case 0x2A:
+            return "#N/A";
+        default:
+            return nullptr;
+    }
 }
 
 void Worksheet::setColumn(std::int32_t column, const ColumnInfo& info) {
