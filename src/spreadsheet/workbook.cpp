@@ -425,7 +425,7 @@ CellView Worksheet::view(std::int32_t row, const Cell& c) const {
 }
 
 std::optional<CellRange> Worksheet::mergedAreaAt(std::int32_t row, std::int32_t column) const {
-    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !mergeRows_[row - 1]) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !isMergeRow(row)) {
         return std::nullopt;
     }
     const auto& tile = mergeTiles_[static_cast<std::size_t>((row - 1) / kMergeTileRows * kMergeTilesAcross +
@@ -499,6 +499,9 @@ void Worksheet::unindexMerge(const CellRange& area) {
 }
 
 void Worksheet::markMergeRows(const CellRange& r) {
+    if (mergeRows_.empty()) {
+        mergeRows_.resize(kMaxRows, false);
+    }
     for (std::int32_t row = r.firstRow; row <= r.lastRow; ++row) {
         mergeRows_[row - 1] = true;
     }
@@ -525,7 +528,7 @@ void Worksheet::forEachValueCell(const CellRange& range, Fn&& fn) {
     });
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-            if (mergeRows_[r - 1]) {
+            if (isMergeRow(r)) {
                 auto m = mergedAreaAt(r, c);
                 if (m && (m->firstRow != r || m->firstColumn != c)) {
                     continue;
@@ -642,7 +645,7 @@ void Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
             std::int32_t tr = r, tc = c;
-            if (mergeRows_[r - 1]) {
+            if (isMergeRow(r)) {
                 if (auto m = mergedAreaAt(r, c)) {
                     // A merged area changes once, when the scan meets its first cell inside the range.
                     if (r != std::max(m->firstRow, range.firstRow) ||
@@ -738,7 +741,7 @@ std::optional<CellView> Worksheet::cell(std::int32_t row, std::int32_t column) c
 
 StyleId Worksheet::effectiveStyleId(std::int32_t row, std::int32_t column) const {
     checkCell(row, column);
-    if (mergeRows_[row - 1]) {
+    if (isMergeRow(row)) {
         if (auto m = mergedAreaAt(row, column)) {
             row = m->firstRow;
             column = m->firstColumn;

@@ -446,7 +446,8 @@ class Worksheet {
     std::vector<Row> rows_;  // index row - 1; grows on demand
     std::array<ColumnInfo, kMaxColumns> columns_{};
     std::vector<CellRange> merges_;
-    std::vector<bool> mergeRows_ = std::vector<bool>(kMaxRows, false);  // rows touched by a merged area
+    std::vector<bool> mergeRows_;  // rows touched by a merged area; empty until the first merge
+    bool isMergeRow(std::int32_t row) const { return !mergeRows_.empty() && mergeRows_[row - 1]; }
     std::vector<std::vector<CellRange>> mergeTiles_;  // by tile, row-major; empty until the first merge
     std::vector<std::string> texts_;
     std::vector<double> numbers_;
