@@ -11,25 +11,19 @@
 // objects), comments, hyperlinks, data validation, conditional formats, names other than the print titles,
 // rich-text runs and phonetic text inside strings, vertical alignment, wrapping, indent and rotation,
 // protection, outlines, frozen panes and other window settings, and VBA macros (a separate stream).
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <optional>
-#include <system_error>
 
 #include "platform/failure.h"
 #include "spreadsheet/biff.h"
 #include "spreadsheet/byte_io.h"
 #include "spreadsheet/compound_file.h"
+#include "spreadsheet/mapped_file.h"
 #include "spreadsheet/number_formats.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/xls_codec.h"
@@ -335,13 +329,16 @@ struct PendingCell {
     double number;
 };
 
-// What the engine needs to hold a sheet, estimated from what the reader found, so that a small file cannot
-// make it hold a huge one (the caps follow how the worksheet stores rows, merged areas and cells).
+// What the engine needs to hold a sheet (and to save it again), estimated from what the reader found, so
+// that a small file cannot make it hold a huge one (the costs follow how the worksheet stores rows and
+// merged areas, and how the writer writes merged areas).
 constexpr std::size_t kSheetBytes = 16 * 1024;
 constexpr std::size_t kRowBytes = 32;
 constexpr std::size_t kMergeIndexBytes = 2 * 1024 * 1024;
 constexpr std::size_t kMergeTileBytes = 48;
 constexpr std::size_t kMergeTileCells = 16;
+// Saving a merged area writes each of its hidden cells with the area's format: two bytes a cell at least.
+constexpr std::size_t kMergeCellBytes = 2;
 // Beyond 40 bytes per byte of file, a workbook may need this much.
 constexpr std::size_t kMemoryAllowance = 64u * 1024 * 1024;
 
@@ -957,13 +954,15 @@ class BookReader {
         return value;
     }
 
-    // The memory a merged area takes in the worksheet's index, which lists it in every tile it touches.
+    // The memory a merged area takes in the worksheet's index, which lists it in every tile it touches, and
+    // the bytes saving it again will write.
     static std::size_t mergeCost(const CellRange& m, bool first) {
         const std::size_t rows = static_cast<std::size_t>(m.lastRow - 1) / kMergeTileCells -
                                  static_cast<std::size_t>(m.firstRow - 1) / kMergeTileCells + 1;
         const std::size_t columns = static_cast<std::size_t>(m.lastColumn - 1) / kMergeTileCells -
                                     static_cast<std::size_t>(m.firstColumn - 1) / kMergeTileCells + 1;
-        return rows * columns * kMergeTileBytes + (first ? kMergeIndexBytes : 0);
+        return rows * columns * kMergeTileBytes + static_cast<std::size_t>(m.cellCount()) * kMergeCellBytes +
+               (first ? kMergeIndexBytes : 0);
     }
 
     // Merged areas must not overlap. Swept by first row: the areas still open at a row all cross that row,
@@ -1024,42 +1023,8 @@ Workbook decodeWorkbook(std::span<const std::uint8_t> file) {
 }
 
 Workbook loadWorkbook(const std::filesystem::path& path) {
-    const std::string name = path.string();
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        if (fd < 0 && error != ENOENT && error != ENOTDIR) {
-            throw Failure("Cannot read \"" + name + "\": " + std::generic_category().message(error));
-        }
-        throw Failure("'" + name + "' could not be found. Check the spelling of the file name.");
-    }
-    const auto size = static_cast<std::uintmax_t>(st.st_size);
-    if (size > kMaxFileSize) {
-        ::close(fd);
-        throw Failure("The file \"" + name + "\" is too large to open: " + std::to_string(size >> 20) +
-                      " MB, and workbooks of up to " + std::to_string(kMaxFileSize >> 20) + " MB are read");
-    }
-    if (size == 0) {
-        ::close(fd);
-        return decodeWorkbook({});
-    }
-    // Mapped rather than copied: the pages are read as the reader gets to them, and only once.
-    void* map = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-    const int error = errno;
-    ::close(fd);
-    if (map == MAP_FAILED) {
-        throw Failure("Cannot read \"" + name + "\": " + std::generic_category().message(error));
-    }
-    struct Unmap {
-        void* at;
-        std::size_t size;
-        ~Unmap() { ::munmap(at, size); }
-    } unmap{map, static_cast<std::size_t>(size)};
-    return decodeWorkbook({static_cast<const std::uint8_t*>(map), static_cast<std::size_t>(size)});
+    const MappedFile file(path, kMaxFileSize);
+    return decodeWorkbook(file.bytes());
 }
 
 }  // namespace rw::sheet
