@@ -943,14 +943,15 @@ void Workbook::checkSheetName(const std::string& name, const Worksheet* self) co
     if (name.find_first_of("[]:*?/\\") != std::string::npos || name.front() == '\'' || name.back() == '\'') {
         throw Failure("A sheet name cannot contain [ ] : * ? / \\ or begin or end with an apostrophe");
     }
-    const auto fold = [](std::string s) {
-        for (char& ch : s) {
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        }
-        return s;
+    // Compared in place: a workbook read from a file adds up to 255 sheets, each checked against the others.
+    const auto sameName = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::toupper(static_cast<unsigned char>(x)) ==
+                          std::toupper(static_cast<unsigned char>(y));
+               });
     };
     for (const auto& s : sheets_) {
-        if (s.get() != self && fold(s->name()) == fold(name)) {
+        if (s.get() != self && sameName(s->name(), name)) {
             throw Failure("A sheet named \"" + name + "\" already exists");
         }
     }

@@ -54,7 +54,7 @@ TEST(ReaderBoundsTest, HostileShapesAreRefusedClearly) {
         {"a sheet that starts mid-record", secondSheetMoved(2), "a sheet does not start where"},
         {"a sheet inside the globals", secondSheetMoved(-10000), "outside the workbook stream"},
         {"a sheet past the stream", secondSheetMoved(100000), "outside the workbook stream"},
-        {"40 sheets merged whole", wholeSheetMerges(40), "would need more memory than a file of this size"},
+        {"3 sheets merged whole", wholeSheetMerges(3), "would need more memory than a file of this size"},
         {"a cell in the last row of 100 sheets",
          bookFile(basicGlobals(), std::vector<Bytes>(100, number(0xFFFF, 0, 1))),
          "would need more memory than a file of this size"},
@@ -69,11 +69,10 @@ TEST(ReaderBoundsTest, HostileShapesAreRefusedClearly) {
 }
 
 TEST(ReaderBoundsTest, LargeButHonestShapesAreRead) {
-    // A few whole-sheet merges, and as many small sheets as a workbook may have, are within what their
-    // files pay for.
-    const Workbook merged = decodeWorkbook(wholeSheetMerges(4));
-    ASSERT_EQ(merged.sheetCount(), 4u);
-    EXPECT_EQ(merged.sheet(3).mergedRanges(), std::vector<CellRange>{CellRange::wholeSheet()});
+    // A whole-sheet merge, and as many small sheets as a workbook may have, are within what their files
+    // pay for.
+    const Workbook merged = decodeWorkbook(wholeSheetMerges(1));
+    EXPECT_EQ(merged.sheet(0).mergedRanges(), std::vector<CellRange>{CellRange::wholeSheet()});
 
     const Workbook many = decodeWorkbook(manySmallSheets(255));
     ASSERT_EQ(many.sheetCount(), 255u);
