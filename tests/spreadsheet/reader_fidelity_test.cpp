@@ -18,7 +18,7 @@ namespace {
 
 std::string sourceTree() {
     const char* source = std::getenv("ROOTWEAVE_SOURCE_DIR");
-    return source ? source : ROOTWEAVE_SOURCE_TREE;
+    return source ? source : ROOTWEAVE_SOURCE_DIR;
 }
 
 bool hasPython(const char* module) {
