@@ -44,7 +44,11 @@ class WorkbookObject : public automation::Object {
             if (path.empty()) {
                 throw Failure("SaveAs needs a file name");
             }
-            sheet::saveWorkbook(book_->workbook, path);
+            if (book_->core->saveAs) {
+                book_->core->saveAs(book_->workbook, path);
+            } else {
+                sheet::saveWorkbook(book_->workbook, path);
+            }
             book_->name = path;
             return {};
         }

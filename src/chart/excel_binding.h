@@ -23,11 +23,17 @@ class EngineFactory : public automation::ObjectFactory {
     // keep their own.
     void setNewSheetPageSetup(const sheet::PageSetup& pageSetup) { newSheetPageSetup_ = pageSetup; }
     const sheet::PageSetup& newSheetPageSetup() const { return newSheetPageSetup_; }
+    // Where Workbook.SaveAs puts the workbook. Unset, it writes the named file (in one step, through
+    // safefile::replace); a caller that must write several files in an order of its own (rootweave-chart:
+    // the picture first) takes the workbook here, with the name it was given, and writes it itself.
+    using SaveSink = std::function<void(const sheet::Workbook&, const std::string& path)>;
+    void setSaveAs(SaveSink saveAs) { saveAs_ = std::move(saveAs); }
     // Fails with "Cannot create object" for any other class name.
     automation::ObjectRef createObject(const std::string& className) override;
 
   private:
     PictureSink copyPicture_;
+    SaveSink saveAs_;
     sheet::PageSetup newSheetPageSetup_;
 };
 

@@ -15,6 +15,7 @@
 #include "platform/failure.h"
 #include "platform/program_names.h"
 #include "preview/file_copy.h"
+#include "preview/preview_navigation.h"
 
 namespace rw {
 
@@ -80,7 +81,9 @@ void Form2::buildControls() {
     Picture2 = new preview::PictureBox(kViewportBorder, true, this);
     Picture2->setGeometry(kMargin, kMargin, kViewWidth, kViewHeight);
     Picture2->setCursor(Qt::ArrowCursor);
-    Picture2->setFocusPolicy(Qt::TabFocus);
+    // The picture takes the focus (by Tab or a click on it) for the keys, and shows a frame while it has it.
+    Picture2->setFocusPolicy(Qt::StrongFocus);
+    Picture2->setAccessibleName(QStringLiteral("Chart"));
 
     Picture1 = new preview::PictureBox(kCanvasBorder, false, Picture2->inner());
     Picture1->setGeometry(0, 0, 2 * kCanvasBorder, 2 * kCanvasBorder);
@@ -90,6 +93,8 @@ void Form2::buildControls() {
     HScroll1->setGeometry(kMargin, kMargin + kViewHeight, kViewWidth, kBar);
     VScroll1 = new QScrollBar(Qt::Vertical, this);
     VScroll1->setGeometry(kMargin + kViewWidth, kMargin, kBar, kViewHeight);
+    HScroll1->setAccessibleName(QStringLiteral("Scroll across"));
+    VScroll1->setAccessibleName(QStringLiteral("Scroll up and down"));
     for (QScrollBar* bar : {HScroll1, VScroll1}) {
         bar->setRange(0, 0);
         bar->setSingleStep(1);
@@ -126,6 +131,7 @@ void Form2::buildControls() {
     Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
     Zoom_Ori->hide();
 
+    // The window's tab order: the scroll bars, the viewport and the canvas, then the buttons.
     setTabOrder(HScroll1, VScroll1);
     setTabOrder(VScroll1, Picture2);
     setTabOrder(Picture2, Picture1);
@@ -133,6 +139,12 @@ void Form2::buildControls() {
     setTabOrder(PushButton1, PushButton2);
     setTabOrder(PushButton2, PushButton6);
     setTabOrder(PushButton6, PushButton8);
+
+    auto* navigation = new preview::PreviewNavigation(*this);
+    for (QWidget* area :
+         {static_cast<QWidget*>(Picture2), Picture2->inner(), static_cast<QWidget*>(Picture1)}) {
+        navigation->watch(area);
+    }
 
     setMouseTracking(true);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
@@ -222,6 +234,8 @@ void Form2::prepare() {
     DrawZoomed();
     SetupScrollbars();
     mFirstActivate = false;
+    // A new chart opens ready for the wheel and the keys, wherever the focus was left last time.
+    Picture2->setFocus(Qt::OtherFocusReason);
 }
 
 // --- Zoom ------------------------------------------------------------------------------------------------
@@ -410,14 +424,8 @@ void Form2::PushButton6_Click() {
                     QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
                     kAppTitle, MsgIcon::None, MsgButtons::YesNo, kAnswerYes));
             });
-            if (trap.test(116, [&] { return answer == kAnswerYes; })) {
-                // The temporary workbook itself is never deleted: it is the only copy of the chart.
-                trap.run(118, [&] {
-                    if (!preview::sameFile(chosen, mExcelFile)) {
-                        deleteFile(chosen);
-                    }
-                });
-            }
+            // Yes deletes nothing here: the copy at line 124 replaces the file in one step, so a copy that
+            // fails leaves the user's file as it was.
         } else {
             trap.run(120, [&] { answer = kAnswerYes; });
         }
