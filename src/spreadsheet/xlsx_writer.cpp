@@ -292,6 +292,16 @@ class XlsxExporter {
             case ValueKind::Number:
                 error = worksheet_write_number(sheet_, r, c, cell.number, f);
                 break;
+            case ValueKind::Boolean:
+                error = worksheet_write_boolean(sheet_, r, c, cell.number != 0 ? 1 : 0, f);
+                break;
+            case ValueKind::Error: {
+                // An error value is the formula of that error alone (=#N/A), showing the error.
+                const char* text = errorText(static_cast<std::uint8_t>(cell.number));
+                error = text == nullptr ? worksheet_write_blank(sheet_, r, c, f)
+                                        : worksheet_write_formula_str(sheet_, r, c, text, f, text);
+                break;
+            }
             case ValueKind::Empty:
                 error = worksheet_write_blank(sheet_, r, c, f);
                 break;

@@ -79,7 +79,8 @@ TEST(XlsxExportTest, RefusesWhatTheFormatCannotHoldAndWritesNothing) {
 }
 
 // Read back by openpyxl: a merged area over several rows with values beside it in its lower rows (which
-// rules out writing row by row), numbers, fonts, palette colours and a second, active sheet.
+// rules out writing row by row), numbers, truth values and errors, fonts, palette colours and a second,
+// active sheet.
 TEST(XlsxExportTest, WorkbooksBeyondTheChartReadBackWhole) {
     if (!fs::exists("/usr/bin/python3") ||
         std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") != 0) {
@@ -92,6 +93,8 @@ TEST(XlsxExportTest, WorkbooksBeyondTheChartReadBackWhole) {
     first.setText(CellRange::cell(2, 2), "merged");
     first.setNumber(CellRange::cell(3, 4), 2.5);
     first.setNumber(CellRange::cell(4, 1), -7);
+    first.putBoolean(5, 1, true);
+    first.putError(6, 1, 0x07);  // #DIV/0!
     first.applyStyle(CellRange::cell(3, 4), StyleChange::fontBold(true));
     first.applyStyle(CellRange::cell(3, 4), StyleChange::fontColor(10));  // red
     first.applyStyle(CellRange::cell(4, 1), StyleChange::fontColor(8));   // black
@@ -109,9 +112,9 @@ TEST(XlsxExportTest, WorkbooksBeyondTheChartReadBackWhole) {
         "got = [wb.sheetnames, wb.active.title, [str(r) for r in a.merged_cells.ranges], a['B2'].value,\n"
         "       a['D3'].value, a['D3'].font.b, a['D3'].font.color.rgb, a['A4'].value, "
         "a['A4'].font.color.rgb,\n"
-        "       a['A4'].fill.fgColor.rgb, b['A1'].value]\n"
+        "       a['A4'].fill.fgColor.rgb, a['A5'].value, a['A6'].value, b['A1'].value]\n"
         "want = [['Sheet1', 'Second'], 'Second', ['B2:C4'], 'merged', 2.5, True, 'FFFF0000', -7,\n"
-        "        'FF000000', 'FF0000FF', '\\u00e9t\\u00e9']\n"
+        "        'FF000000', 'FF0000FF', True, '=#DIV/0!', '\\u00e9t\\u00e9']\n"
         "print('OK' if got == want else got)\n";
     const fs::path scriptPath = dir.path / "check.py";
     std::ofstream(scriptPath) << script;
