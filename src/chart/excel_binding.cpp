@@ -73,6 +73,7 @@ struct AppCore {
     bool quit = false;
     EngineFactory::PictureSink copyPicture;
     sheet::PageSetup newSheetPageSetup;
+    bool printAreaOverUsedRange = false;
     void check() const {
         if (quit) {
             throw Failure("Automation error: the spreadsheet application has quit");
@@ -90,6 +91,7 @@ struct BookState {
     std::weak_ptr<AppState> app;
     std::string name;
     bool closed = false;
+    bool printAreaOverUsedRange = false;  // made by Workbooks.Add while the factory asked for it
     void check() const {
         core->check();
         if (closed) {
@@ -792,6 +794,12 @@ class WorkbookObject : public automation::Object {
             if (path.empty()) {
                 throw Failure("SaveAs needs a file name");
             }
+            if (book_->printAreaOverUsedRange) {
+                for (std::size_t i = 0; i < book_->workbook.sheetCount(); ++i) {
+                    sheet::Worksheet& ws = book_->workbook.sheet(i);
+                    ws.pageSetup().printArea = ws.usedRange();
+                }
+            }
             sheet::saveWorkbook(book_->workbook, path);
             book_->name = path;
             return {};
@@ -843,6 +851,7 @@ class WorkbooksObject : public automation::Object {
                 workbook.sheet(i).pageSetup() = app_->core->newSheetPageSetup;
             }
             auto b = std::make_shared<BookState>(std::move(workbook), app_->core, app_);
+            b->printAreaOverUsedRange = app_->core->printAreaOverUsedRange;
             b->name = "Book" + std::to_string(++app_->booksAdded);
             app_->books.push_back(b);
             return std::make_shared<WorkbookObject>(b);
@@ -944,6 +953,7 @@ automation::ObjectRef EngineFactory::createObject(const std::string& className) 
     auto app = std::make_shared<AppState>();
     app->core->copyPicture = copyPicture_;
     app->core->newSheetPageSetup = newSheetPageSetup_;
+    app->core->printAreaOverUsedRange = printAreaOverUsedRange_;
     return std::make_shared<ApplicationObject>(app);
 }
 

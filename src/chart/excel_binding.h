@@ -23,12 +23,16 @@ class EngineFactory : public automation::ObjectFactory {
     // keep their own.
     void setNewSheetPageSetup(const sheet::PageSetup& pageSetup) { newSheetPageSetup_ = pageSetup; }
     const sheet::PageSetup& newSheetPageSetup() const { return newSheetPageSetup_; }
+    // When set, every sheet of a workbook made by Workbooks.Add prints exactly its used range: SaveAs sets
+    // the sheet's print area to it. Like the page set-up, it is taken when an application is created.
+    void setPrintAreaOverUsedRange(bool on) { printAreaOverUsedRange_ = on; }
     // Fails with "Cannot create object" for any other class name.
     automation::ObjectRef createObject(const std::string& className) override;
 
   private:
     PictureSink copyPicture_;
     sheet::PageSetup newSheetPageSetup_;
+    bool printAreaOverUsedRange_ = false;
 };
 
 }  // namespace rw::chart

@@ -43,5 +43,6 @@ int main(int argc, char** argv) {
     rw::cli::PictureCatcher pictures;
     rw::chart::EngineFactory factory(pictures.sink());
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    factory.setPrintAreaOverUsedRange(true);
     return rw::cli::runChartTool(QCoreApplication::arguments(), factory, pictures, out, err);
 }
