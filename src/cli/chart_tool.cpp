@@ -15,6 +15,7 @@
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
 #include "cli/picture_file.h"
+#include "cli/print_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
 
@@ -28,6 +29,7 @@ const QString kTool = QStringLiteral("rootweave-chart");
 
 const QString kUsage = QStringLiteral(
     "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]\n"
+    "                       [--print FILE.pdf [--paper a4|letter]]\n"
     "\n"
     "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
     "\n"
@@ -41,9 +43,13 @@ const QString kUsage = QStringLiteral(
     "                    64 million pixels (charts of up to 9 generations); a PDF page is at most 200 "
     "inches\n"
     "                    a side, a larger chart is scaled down to fit. An existing file is replaced.\n"
+    "  --print FILE.pdf  also print the chart into a PDF file, page by page as the workbook's page set-up\n"
+    "                    prints it: landscape, one page wide, the heading on every page, \"Page N of M\".\n"
+    "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Exit status: 0 when the workbook (and the picture) was written, 1 when either could not be made or\n"
+    "Exit status: 0 when the workbook (and the picture and print) was written, 1 when either could not be "
+    "made or\n"
     "written (nothing is left half-written, and an earlier file is kept unless the message says it was\n"
     "replaced), 2 for a bad command line or a refused number of generations.\n");
 
@@ -171,8 +177,11 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption outputOption(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption pictureOption(QStringLiteral("picture"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption printOption(QStringLiteral("print"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption paperOption(QStringLiteral("paper"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({generationsOption, nameOption, outputOption, pictureOption, helpOption});
+    parser.addOptions(
+        {generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption, helpOption});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
     if (!parser.parse(arguments)) {
@@ -188,7 +197,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     for (const QCommandLineOption* option :
-         {&generationsOption, &nameOption, &outputOption, &pictureOption}) {
+         {&generationsOption, &nameOption, &outputOption, &pictureOption, &printOption, &paperOption}) {
         if (parser.values(*option).size() > 1) {
             return usageError(err,
                               QStringLiteral("--%1 is given more than once").arg(option->names().first()));
@@ -227,6 +236,28 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         }
         if (sameFile(picture, output)) {
             return usageError(err, QStringLiteral("--picture and --output name the same file"));
+        }
+    }
+    const bool wantPrint = parser.isSet(printOption);
+    const QString print = parser.value(printOption);
+    const std::optional<QPageSize> paper =
+        paperNamed(parser.isSet(paperOption) ? parser.value(paperOption) : QStringLiteral("a4"));
+    if (!paper) {
+        return usageError(
+            err, QStringLiteral("unknown paper '%1': use a4 or letter").arg(parser.value(paperOption)));
+    }
+    if (parser.isSet(paperOption) && !wantPrint) {
+        return usageError(err, QStringLiteral("--paper goes with --print"));
+    }
+    if (wantPrint) {
+        if (print.isEmpty()) {
+            return usageError(err, QStringLiteral("--print needs a file name"));
+        }
+        if (sameFile(print, output) || (wantPicture && sameFile(print, picture))) {
+            return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
+        }
+        if (std::optional<QString> problem = outputProblem(print)) {
+            return failed(err, *problem);
         }
     }
     if (std::optional<QString> problem = outputProblem(output)) {
@@ -283,6 +314,22 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
         }
     }
+    // The pages are printed from the workbook as saved, so they and the file agree.
+    if (wantPrint) {
+        QString problem;
+        try {
+            chart::writePictureFile(print, printWorkbook(draftPath, *paper));
+        } catch (const std::exception& e) {
+            problem = QStringLiteral("cannot print %1: %2").arg(print, QString::fromUtf8(e.what()));
+        }
+        if (!problem.isEmpty()) {
+            QFile::remove(draftPath);
+            if (wantPicture) {
+                problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
+            }
+            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+        }
+    }
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
                             std::filesystem::path(outputPath.toStdString()), error);
@@ -298,6 +345,9 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     out << "Wrote " << output << "\n";
     if (wantPicture) {
         out << "Wrote " << picture << "\n";
+    }
+    if (wantPrint) {
+        out << "Wrote " << print << "\n";
     }
     out.flush();
     return kExitOk;

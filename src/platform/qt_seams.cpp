@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTime>
 #include <QUrl>
@@ -183,6 +185,11 @@ void configureSaveDialog(QFileDialog& dialog, const QString& title, const QStrin
     if (!fileName.isEmpty()) {
         dialog.selectFile(fileName);
     }
+}
+
+bool QtPrintDialog::choosePrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString QtSaveFileDialog::showSave(const QString& title, const QString& filter, const QString& fileName) {
