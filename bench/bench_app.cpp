@@ -18,8 +18,9 @@ void BM_KeystrokeStored(benchmark::State& state) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     rw::test::ScriptedPlatform seams;
     rw::QtSettingsStore store;
-    rw::Platform platform{seams.messages,  seams.browser,   seams.clock,      seams.random,     store,
-                          seams.clipboard, seams.processes, seams.saveDialog, seams.programEnd, dir.path()};
+    rw::Platform platform{
+        seams.messages,  seams.browser,    seams.clock,      seams.random,      store,     seams.clipboard,
+        seams.processes, seams.saveDialog, seams.programEnd, seams.printDialog, dir.path()};
     rw::Form1 form(platform);
     form.Form_Load();
     form.Text1->clear();

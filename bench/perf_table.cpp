@@ -36,6 +36,7 @@ double peakMegabytes() {
 void layOutAndSave(int generations, const QString& workbook, rw::MessageBoxes& boxes) {
     rw::chart::EngineFactory factory;
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    factory.setPrintAreaOverUsedRange(true);
     Dispatch excel(factory.createObject("Excel.Application"));
     Dispatch book(rw::automation::toObject(excel.get("Workbooks").call("Add")));
     excel.let("Visible", false);
