@@ -2,7 +2,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,9 +14,8 @@ namespace {
 // One keystroke in "Family Tree For", stored through the real per-user settings file.
 void BM_KeystrokeStored(benchmark::State& state) {
     QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     rw::test::ScriptedPlatform seams;
-    rw::QtSettingsStore store;
+    rw::QtSettingsStore store(dir.filePath("Tolvane/Rootweave.conf"));
     rw::Platform platform{
         seams.messages,  seams.browser,    seams.clock,      seams.random,      store,     seams.clipboard,
         seams.processes, seams.saveDialog, seams.programEnd, seams.printDialog, dir.path()};

@@ -10,8 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "chart/chart_replay.h"  // tests/chart
 #include "chart/excel_binding.h"
-#include "spreadsheet/chart_replay.h"  // tests/spreadsheet
+#include "platform/program_names.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ std::string outputPath() {
 
 void buildAndSave(int generations, bool save) {
     rw::chart::EngineFactory factory;
-    Dispatch app(factory.createObject("Excel.Application"));
+    Dispatch app(factory.createObject(rw::names::kExcelClassName));
     app.let("Visible", false);
     Dispatch book(rw::automation::toObject(app.get("Workbooks").call("Add")));
     rw::test::replayChart(book.get("ActiveSheet"), generations, "Ann");

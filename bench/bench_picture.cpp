@@ -9,6 +9,7 @@
 #include "chart/layout.h"
 #include "chart/picture_clipboard.h"
 #include "platform/error_report.h"
+#include "platform/program_names.h"
 #include "spreadsheet/range_picture.h"
 #include "support/scripted_seams.h"
 
@@ -27,7 +28,7 @@ struct EngineChart {
     Dispatch excel;
 
     explicit EngineChart(int generations) {
-        excel = Dispatch(factory.createObject("Excel.Application"));
+        excel = Dispatch(factory.createObject(rw::names::kExcelClassName));
         const Dispatch book(rw::automation::toObject(excel.get("Workbooks").call("Add")));
         rw::test::ScriptedMessageBoxes boxes;  // 14 and 15 generations report their overflows here
         rw::ErrorTrap trap(boxes, rw::chart::kCreateTemplateReportName);

@@ -19,6 +19,7 @@
 #include "chart/print_setup.h"
 #include "click_to_preview.h"
 #include "platform/error_report.h"
+#include "platform/program_names.h"
 #include "support/scripted_seams.h"
 
 namespace {
@@ -37,7 +38,7 @@ void layOutAndSave(int generations, const QString& workbook, rw::MessageBoxes& b
     rw::chart::EngineFactory factory;
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
     factory.setPrintAreaOverUsedRange(true);
-    Dispatch excel(factory.createObject("Excel.Application"));
+    Dispatch excel(factory.createObject(rw::names::kExcelClassName));
     Dispatch book(rw::automation::toObject(excel.get("Workbooks").call("Add")));
     excel.let("Visible", false);
     rw::ErrorTrap trap(boxes, rw::chart::kCreateTemplateReportName);

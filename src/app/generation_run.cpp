@@ -20,6 +20,7 @@
 
 #include "app/main_routines.h"
 #include "app/main_window.h"
+#include "app/temporary_folder.h"
 #include "chart/excel1.h"
 #include "chart/layout.h"
 #include "chart/number_parse.h"
@@ -132,10 +133,43 @@ void Form1::PushButton1_Click() {
     if (excelFactory_ == nullptr || excelLookup_ == nullptr || !previewWindow_) {
         return;  // a window without its collaborators (in tests of the window alone) has no run
     }
+    // One run at a time: a click that reaches the button while a run is under way (through a message box's
+    // event loop) or while its chart is in the preview was queued behind it, and is dropped. Starting again
+    // there would hand the preview a second workbook and leave the first one behind.
+    if (runActive_ || (preview_ && preview_->isVisible())) {
+        return;
+    }
+    runActive_ = true;
+    struct RunEnd {
+        bool& active;
+        ~RunEnd() { active = false; }
+    } runEnd{runActive_};
+    runGeneration();
+}
+
+bool Form1::temporaryFolderRefused() {
+    QString folder = temporaryFolder();
+    if (folder.size() > 1) {
+        folder.chop(1);  // named as the user set it, without the separator added for the file name
+    }
+    const QString problem = temporaryFolderProblem(folder);
+    if (problem.isEmpty()) {
+        return false;
+    }
+    platform_.messages.show(temporaryFolderMessage(folder, problem), kAppTitle, MsgIcon::Exclamation,
+                            MsgButtons::Ok, kAnswerOk);
+    return true;
+}
+
+void Form1::runGeneration() {
     ErrorTrap trap(platform_.messages, chart::kCreateTemplateReportName);
     automation::ObjectFactory& factory = *excelFactory_;
     automation::ActiveObjectLookup& lookup = *excelLookup_;
-    const auto preview = [this]() -> Form2& { return previewWindow_(); };
+    const auto preview = [this]() -> Form2& {
+        Form2& window = previewWindow_();
+        preview_ = &window;
+        return window;
+    };
 
     // Every reference the run takes lives here and is released when it returns, whatever failed.
     Dispatch excel;      // the first instance: the layout and the save
@@ -162,13 +196,17 @@ void Form1::PushButton1_Click() {
         trap.run(104, [&] { Text2->setFocus(); });
         return;
     }
+    // The workbook's folder is checked before any work: without it every later step would fail in turn.
+    if (temporaryFolderRefused()) {
+        return;
+    }
     if (trap.test(106, [&] { return chart::Excel1::checkExcelOpen(lookup, platform_.messages); })) {
         return;
     }
 
     // The chart, in an invisible instance of our own.
     trap.run(108, [&] { mousePointer_.set(kPointerHourglass); });
-    trap.run(110, [&] { excel = factory.createObject(chart::Excel1::kExcelClassName); });
+    trap.run(110, [&] { excel = factory.createObject(names::kExcelClassName); });
     trap.run(112, [&] { workbook = automation::toObject(excel.get("Workbooks").call("Add")); });
     trap.run(114, [&] { excel.let("Visible", false); });
     chart::layoutFamilyTree(trap, Dispatch(std::make_shared<ActiveSheetOf>(workbook)), Text1->text(),

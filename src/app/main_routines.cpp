@@ -11,7 +11,7 @@
 #include <QScreen>
 #include <cmath>
 
-#include "platform/addresses.h"
+#include "platform/program_names.h"
 
 namespace rw::Main {
 

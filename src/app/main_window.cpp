@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "app/main_routines.h"
-#include "platform/addresses.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/program_names.h"
 
 namespace rw {
 
@@ -125,10 +125,23 @@ void Form1::Form_Load() {
         }
         Main::OpenHomePageAtRandom(platform_.clock, platform_.random, platform_.browser);
         // Each assignment that changes a box's text is stored back at once, so a first start creates both
-        // keys.
+        // keys. A store that cannot be used warns once, after both boxes are filled.
+        holdSettingsWarning_ = true;
         Text1->setText(platform_.settings.read(kKeyText1, kSampleName));
         Text2->setText(platform_.settings.read(kKeyText2, kSampleGenerations));
+        holdSettingsWarning_ = false;
+        showSettingsWarning();
     });
+}
+
+void Form1::showSettingsWarning() {
+    if (holdSettingsWarning_) {
+        return;
+    }
+    const QString warning = platform_.settings.takeWarning();
+    if (!warning.isEmpty()) {
+        platform_.messages.show(warning, kAppTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
+    }
 }
 
 void Form1::Form_Unload() {
@@ -164,11 +177,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::Text1_Change() {
-    untrapped([this] { platform_.settings.write(kKeyText1, Text1->text()); });
+    untrapped([this] {
+        platform_.settings.write(kKeyText1, Text1->text());
+        showSettingsWarning();
+    });
 }
 
 void Form1::Text2_Change() {
-    untrapped([this] { platform_.settings.write(kKeyText2, Text2->text()); });
+    untrapped([this] {
+        platform_.settings.write(kKeyText2, Text2->text());
+        showSettingsWarning();
+    });
 }
 
 void Form1::Text1_GotFocus() {
@@ -180,7 +199,8 @@ void Form1::Text2_GotFocus() {
 }
 
 void Form1::PushButton6_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral(".Form1.PushButton6_Click"));
+    ErrorTrap trap(platform_.messages,
+                   QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form1.PushButton6_Click"));
     trap.run(100, [this] {
         platform_.messages.show(QStringLiteral("Questions? Please contact Team Tolvane at ") +
                                     QString::fromLatin1(addresses::kSupportPage),

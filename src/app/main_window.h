@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -68,7 +69,7 @@ class Form1 : public QWidget {
     void Text2_Change();
     void Text1_GotFocus();
     void Text2_GotFocus();
-    void PushButton1_Click();  // the generation run
+    void PushButton1_Click();  // the generation run, one at a time
     void PushButton6_Click();  // help, under the error report
     void PushButton7_Click();  // sample data
     void PushButton1_MouseMove();
@@ -84,15 +85,20 @@ class Form1 : public QWidget {
     template <typename Body>
     void untrapped(Body&& body);
     void buildControls();
+    // Shows what the settings store has to tell the user, once; held back while the start-up fills the boxes.
+    void showSettingsWarning();
+    // Says why the temporary folder cannot take the chart's workbook, in one message; false when it can.
+    bool temporaryFolderRefused();
+    void runGeneration();
 
     Platform platform_;
     MousePointerControl mousePointer_;
     automation::ObjectFactory* excelFactory_ = nullptr;
     automation::ActiveObjectLookup* excelLookup_ = nullptr;
     std::function<Form2&()> previewWindow_;
+    bool holdSettingsWarning_ = false;
+    bool runActive_ = false;
+    QPointer<QWidget> preview_;  // the preview window once a run has reached it
 };
-
-// The report names of the window's trapped handlers.
-inline const QString kReportPrefix = QStringLiteral("Rootweave7/29/2014");
 
 }  // namespace rw

@@ -30,7 +30,7 @@ std::int32_t SkinFramework::windowHandle(QWidget& window) {
 }
 
 void SkinFramework::checkProperty(int property) {
-    if (property != 1 && property != 5 && property != 10) {
+    if (property != kOptions && property != kAutoApplyNewWindows && property != kAutoApplyNewThreads) {
         throw Failure(kNotSupported);
     }
 }
@@ -97,8 +97,8 @@ void ApplySkin(QWidget& mainWindow, SkinFramework& framework, const QString& pro
     framework.callMember(SkinFramework::kLoadSkin, {path, QString()});
     const std::int32_t options = framework.getProperty(SkinFramework::kOptions).value<std::int32_t>();
     framework.letProperty(SkinFramework::kOptions, options | 1);
-    framework.letProperty(5, true);
-    framework.letProperty(10, true);
+    framework.letProperty(SkinFramework::kAutoApplyNewWindows, true);
+    framework.letProperty(SkinFramework::kAutoApplyNewThreads, true);
     framework.callMember(SkinFramework::kApplyWindow, {SkinFramework::windowHandle(mainWindow)});
 }
 

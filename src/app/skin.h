@@ -19,9 +19,12 @@ class SkinFramework {
     static constexpr int kLoadSkin = 2;
     // Member 3: apply the loaded skin to the top-level window with this 32-bit handle.
     static constexpr int kApplyWindow = 3;
-    // Property 1: option flags (32-bit); properties 5 and 10: switches. The style-sheet skin needs none of
-    // them, but they keep the values the program gives them.
+    // Property 1: option flags (32-bit); property 5: apply the skin to windows opened later as well;
+    // property 10: the same for windows of other threads. The style-sheet skin needs none of them (each
+    // window here is skinned on its own, on the one thread), but they keep the values the program gives.
     static constexpr int kOptions = 1;
+    static constexpr int kAutoApplyNewWindows = 5;
+    static constexpr int kAutoApplyNewThreads = 10;
 
     QVariant callMember(int member, const QVariantList& args);
     QVariant getProperty(int property) const;
@@ -39,7 +42,8 @@ class SkinFramework {
 
     mutable QStringList log_;
     QString sheet_;
-    std::map<int, QVariant> properties_{{1, std::int32_t{0}}, {5, false}, {10, false}};
+    std::map<int, QVariant> properties_{
+        {kOptions, std::int32_t{0}}, {kAutoApplyNewWindows, false}, {kAutoApplyNewThreads, false}};
 };
 
 }  // namespace rw

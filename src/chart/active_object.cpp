@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/failure.h"
+#include "platform/program_names.h"
 
 namespace rw::chart {
 
@@ -17,7 +18,7 @@ class RunningExcel : public automation::Object {
   public:
     automation::Variant get(std::string_view member, const automation::Args& args) override {
         if (args.empty() && (member == automation::kDefaultMember || equalsNoCase(member, "Name"))) {
-            return std::string(kExcelName);
+            return std::string(names::kExcelName);
         }
         throw Failure("Object doesn't support this property or method");
     }
@@ -44,7 +45,7 @@ bool isExcelProcessName(const QString& name) {
 
 bool isExcelClassName(const std::string& className) {
     const QString name = QString::fromStdString(className);
-    const QString base = QStringLiteral("Excel.Application");
+    const QString base = QString::fromLatin1(names::kExcelClassName);
     if (name.compare(base, Qt::CaseInsensitive) == 0) {
         return true;
     }

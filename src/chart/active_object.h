@@ -12,9 +12,6 @@
 // and the stand-in reaches nothing in the running program.
 namespace rw::chart {
 
-// Excel's answer to its default value.
-inline constexpr char kExcelName[] = "Microsoft Excel";
-
 // True for the program name of a running Excel: "EXCEL.EXE" in any case.
 bool isExcelProcessName(const QString& name);
 

@@ -24,10 +24,10 @@ QString excelOpenQuestion() {
 bool isExcelRunning(automation::ActiveObjectLookup& lookup) {
     bool running = false;
     try {
-        Dispatch excel(lookup.getActiveObject(kExcelClassName));
+        Dispatch excel(lookup.getActiveObject(names::kExcelClassName));
         const Variant name = excel.value(automation::kDefaultMember);
         const auto* text = std::get_if<std::string>(&name);
-        running = text != nullptr && *text == "Microsoft Excel";
+        running = text != nullptr && *text == names::kExcelName;
     } catch (...) {
         running = false;  // above all: no Excel runs
     }
@@ -44,7 +44,7 @@ bool checkExcelOpen(automation::ActiveObjectLookup& lookup, MessageBoxes& boxes)
 }
 
 Dispatch openExcelWorkbook(automation::ObjectFactory& factory, const QString& path) {
-    Dispatch excel(factory.createObject(kExcelClassName));
+    Dispatch excel(factory.createObject(names::kExcelClassName));
     excel.get("Workbooks").call("Open", {path.toStdString()});
     return excel;
 }

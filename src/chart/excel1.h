@@ -3,14 +3,15 @@
 #include <QString>
 
 #include "chart/automation.h"
+#include "platform/program_names.h"
 #include "platform/seams.h"
 
 // Module Excel1: the Excel instances of a generation run and the picture of the finished sheet. The
 // routines keep no state between calls.
 namespace rw::chart::Excel1 {
 
-inline constexpr char kExcelClassName[] = "Excel.Application";
-inline const QString kSaveCellsReportName = QStringLiteral("Rootweave7/29/2014.Excel1.saveCellsActivesheet");
+inline const QString kSaveCellsReportName =
+    QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Excel1.saveCellsActivesheet");
 
 // The question checkExcelOpen asks, with its exact line breaks.
 QString excelOpenQuestion();

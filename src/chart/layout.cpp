@@ -30,6 +30,12 @@ constexpr std::int16_t kTitleColour = 16;
 
 const std::string kFontName = "Tahoma";
 
+// The heading: the title in B2 and the subtitle in B3, each merged across B to F. The cells are addressed
+// with 16-bit numbers, as the heading's constants are.
+constexpr std::int16_t kTitleRow = 2;
+constexpr std::int16_t kSubtitleRow = 3;
+constexpr std::int16_t kHeadingColumn = 2;
+
 Dispatch cell(const Dispatch& sheet, std::int16_t row, std::int16_t column) {
     return sheet.get("Cells", {row, column});
 }
@@ -73,19 +79,23 @@ void layoutFamilyTree(ErrorTrap& trap, const Dispatch& sheet, const QString& nam
     trap.run(126, [&] { setColumnWidth(sheet, "E:E", "24"); });
     trap.run(128, [&] { setColumnWidth(sheet, "F:F", "24"); });
 
-    const std::int16_t two = 2;
-    const std::int16_t three = 3;
     trap.run(130, [&] { sheet.get("Range", {std::string("B2:F2")}).call("Merge"); });
-    trap.run(132, [&] { cell(sheet, two, two).let("HorizontalAlignment", xlLeft); });
-    trap.run(134, [&] { cell(sheet, two, two).get("Font").let("Size", std::int16_t{20}); });
-    trap.run(136, [&] { cell(sheet, two, two).get("Font").let("Name", kFontName); });
-    trap.run(138, [&] { cell(sheet, two, two).let("Value", ("Family Tree for " + nameText).toStdString()); });
-    trap.run(140, [&] { cell(sheet, two, two).get("Font").let("ColorIndex", kTitleColour); });
+    trap.run(132, [&] { cell(sheet, kTitleRow, kHeadingColumn).let("HorizontalAlignment", xlLeft); });
+    trap.run(134, [&] { cell(sheet, kTitleRow, kHeadingColumn).get("Font").let("Size", std::int16_t{20}); });
+    trap.run(136, [&] { cell(sheet, kTitleRow, kHeadingColumn).get("Font").let("Name", kFontName); });
+    trap.run(138, [&] {
+        cell(sheet, kTitleRow, kHeadingColumn).let("Value", ("Family Tree for " + nameText).toStdString());
+    });
+    trap.run(140,
+             [&] { cell(sheet, kTitleRow, kHeadingColumn).get("Font").let("ColorIndex", kTitleColour); });
     trap.run(142, [&] { sheet.get("Range", {std::string("B3:F3")}).call("Merge"); });
-    trap.run(144, [&] { cell(sheet, three, two).let("HorizontalAlignment", xlLeft); });
-    trap.run(146, [&] { cell(sheet, three, two).get("Font").let("Size", std::int16_t{11}); });
-    trap.run(148,
-             [&] { cell(sheet, three, two).let("Value", (generationsText + " Generations").toStdString()); });
+    trap.run(144, [&] { cell(sheet, kSubtitleRow, kHeadingColumn).let("HorizontalAlignment", xlLeft); });
+    trap.run(146,
+             [&] { cell(sheet, kSubtitleRow, kHeadingColumn).get("Font").let("Size", std::int16_t{11}); });
+    trap.run(148, [&] {
+        cell(sheet, kSubtitleRow, kHeadingColumn)
+            .let("Value", (generationsText + " Generations").toStdString());
+    });
 
     // The tree of boxes, from the most distant generation in column B to the person alone on the right.
     // Fixed widths as the spreadsheet addresses them; the spacing is kept in 32 bits so that doubling it

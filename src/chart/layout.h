@@ -5,6 +5,7 @@
 
 #include "chart/automation.h"
 #include "platform/error_report.h"
+#include "platform/program_names.h"
 
 // The ancestor chart: a two-line heading and one filled, framed box per ancestor, one column per
 // generation, written onto a worksheet cell by cell through the automation interface.
@@ -17,7 +18,8 @@ double MyPower(double number, double exponent);
 using PowerFunction = std::function<double(double, double)>;
 
 // The report name of the "Start Creating Template" routine, whose trap the layout's statements run under.
-inline const QString kCreateTemplateReportName = QStringLiteral("Rootweave7/29/2014.Form1.PushButton1_Click");
+inline const QString kCreateTemplateReportName =
+    QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form1.PushButton1_Click");
 
 // Writes the whole chart onto `worksheet`: sheet font and column widths, the heading with `nameText` and
 // `generationsText` (both exactly as typed), then the tree of boxes for that many generations. Every step

@@ -108,7 +108,7 @@ void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QSt
     Dispatch application;
     Dispatch workbook;
     Dispatch sheet;
-    if (!trap.run(110, [&] { application = factory.createObject("Excel.Application"); })) {
+    if (!trap.run(110, [&] { application = factory.createObject(names::kExcelClassName); })) {
         return;
     }
     const bool made =

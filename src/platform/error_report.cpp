@@ -1,6 +1,6 @@
 #include "platform/error_report.h"
 
-#include "platform/addresses.h"
+#include "platform/program_names.h"
 
 namespace rw {
 

@@ -90,24 +90,6 @@ double Mt64Random::next() {
     return static_cast<double>(engine_() >> 11) * (1.0 / 9007199254740992.0);
 }
 
-QtSettingsStore::QtSettingsStore()
-    : settings_(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"),
-                QStringLiteral("Rootweave")) {
-    settings_.beginGroup(QStringLiteral("Rootweave"));
-}
-
-QString QtSettingsStore::read(const QString& key, const QString& fallback) {
-    return settings_.value(key, fallback).toString();
-}
-
-void QtSettingsStore::write(const QString& key, const QString& value) {
-    settings_.setValue(key, value);
-    settings_.sync();
-    if (settings_.status() != QSettings::NoError) {
-        throw Failure("Cannot save the setting " + key.toStdString() + " to " + fileName().toStdString());
-    }
-}
-
 void QtClipboard::setPicture(const QByteArray& svg, const QByteArray& png) {
     auto* data = new QMimeData;
     data->setData(kSvgMime, svg);

@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <random>
 
 #include "platform/seams.h"
+#include "platform/settings_store.h"
 
 // The production side of the seams: Qt widgets, QSettings, QClipboard, /proc and the C++ library.
 namespace rw {
@@ -47,19 +47,6 @@ class Mt64Random : public RandomSource {
 
   private:
     std::mt19937_64 engine_{5489u};
-};
-
-// Per-user QSettings of organisation "Tolvane", application "Rootweave", in the group "Rootweave". Each
-// write reaches the disk before it returns; a write the store refuses is a Failure.
-class QtSettingsStore : public SettingsStore {
-  public:
-    QtSettingsStore();
-    QString read(const QString& key, const QString& fallback) override;
-    void write(const QString& key, const QString& value) override;
-    QString fileName() const { return settings_.fileName(); }
-
-  private:
-    QSettings settings_;
 };
 
 inline const QString kSvgMime = QStringLiteral("image/svg+xml");

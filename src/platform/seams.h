@@ -52,11 +52,15 @@ class RandomSource {
     virtual double next() = 0;
 };
 
+// Per-user string settings. A store that cannot keep its values on disk keeps them in memory for the run and
+// says so once, through takeWarning(); reading and writing never fail.
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
     virtual QString read(const QString& key, const QString& fallback) = 0;
     virtual void write(const QString& key, const QString& value) = 0;
+    // A warning for the user about the store (the file and the reason), handed out once; empty otherwise.
+    virtual QString takeWarning() = 0;
 };
 
 class Clipboard {

@@ -13,13 +13,14 @@
 #include "platform/checked.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/program_names.h"
 #include "preview/file_copy.h"
 
 namespace rw {
 
 namespace {
 
-const QString kReportPrefix = QStringLiteral("Rootweave7/29/2014.Form2.");
+const QString kReportPrefix = QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form2.");
 
 // Borders: the viewport a sunken edge of 2 pixels, the canvas a plain line of 1, the unscaled copy none.
 // With these the unscaled copy's inner size less 2 is exactly the picture's size.

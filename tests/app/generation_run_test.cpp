@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -22,6 +23,7 @@
 #include "chart/print_setup.h"
 #include "platform/qt_seams.h"
 #include "preview/preview_window.h"
+#include "support/ordinary_user.h"
 #include "support/recording_automation.h"
 #include "support/scripted_seams.h"
 
@@ -386,6 +388,8 @@ TEST_F(GenerationRun, RunsInARowSaveUnderDifferentNamesAndReuseThePreview) {
         names.insert(name);
         const QString digits = name.mid(6, 8);
         digitsVary = digitsVary || digits.count(digits.front()) != digits.size();
+        preview->hide();  // back to the main window, the workbook kept
+        f.show();
     }
     EXPECT_EQ(names.size(), 3);
     EXPECT_TRUE(digitsVary);
@@ -440,6 +444,7 @@ TEST_F(GenerationRun, PieChartTemplateBesideTheProgramIsRemoved) {
     EXPECT_TRUE(seams.messages.shown.empty());
 
     // Without one, nothing changes.
+    preview->hide();
     f.show();
     f.PushButton1_Click();
     EXPECT_TRUE(seams.messages.shown.empty());
@@ -531,21 +536,102 @@ TEST_F(GenerationRun, AnUnwritablePictureIsReportedAtItsThreeStepsAndThePreviewS
     EXPECT_TRUE(watch.allReleased());
 }
 
-TEST_F(GenerationRun, AnUnusableTemporaryFolderIsReportedAndBothInstancesStillQuit) {
-    qputenv("temp", QFile::encodeName(tempFolder.filePath("missing")));
-    Form1& f = makeForm("Ada", "2");
-    f.PushButton1_Click();
-    const std::vector<int> lines = runReportLines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), 214);
-    EXPECT_TRUE(std::find(lines.begin(), lines.end(), 216) != lines.end());
-    EXPECT_TRUE(std::find(lines.begin(), lines.end(), 230) != lines.end());
-    EXPECT_EQ(lines.back(), 254);
-    EXPECT_TRUE(watch.has("Excel1: Quit()"));
-    EXPECT_TRUE(watch.allReleased());
+TEST_F(GenerationRun, AnUnusableTemporaryFolderGivesOneMessageAndStartsNothing) {
+    struct Case {
+        const char* name;
+        QString folder;
+        const char* reason;
+    };
+    const QString file = QDir(tempFolder.path()).filePath("a-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    const QString readOnly = QDir(tempFolder.path()).filePath("read-only");
+    ASSERT_TRUE(QDir().mkdir(readOnly));
+    ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0555), 0);
+    OrdinaryUser::share(tempFolder.path());
+    const Case cases[] = {
+        {"missing", QDir(tempFolder.path()).filePath("missing"), "does not exist"},
+        {"missing, with a separator", QDir(tempFolder.path()).filePath("missing") + "/", "does not exist"},
+        {"a file", file, "is not a folder"},
+        {"read-only", readOnly, "cannot be written: Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        seams.messages.shown.clear();
+        qputenv("temp", QFile::encodeName(c.folder));
+        Form1& f = makeForm("Ada", "2");
+        {
+            OrdinaryUser user;
+            ASSERT_TRUE(user.active());
+            f.PushButton1_Click();
+        }
+        ASSERT_EQ(seams.messages.shown.size(), 1u);
+        const ShownBox& box = seams.messages.shown[0];
+        QString named = c.folder;
+        if (named.endsWith('/')) {
+            named.chop(1);
+        }
+        EXPECT_TRUE(box.text.contains("\"" + named + "\" " + c.reason)) << box.text.toStdString();
+        EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_TRUE(pointers->values.empty());
+    }
+    EXPECT_EQ(factory.created, 0);
+    EXPECT_EQ(preview, nullptr);
+    EXPECT_EQ(tempEntries(), (QStringList{"a-file", "read-only"}));
+}
+
+// Presses and releases the left button on a widget through the event queue, as the window system delivers
+// clicks the program has not yet taken.
+void queueClick(QWidget* widget) {
+    const QPointF at(5, 5);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            widget, new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                    Qt::NoModifier));
+    }
+}
+
+TEST_F(GenerationRun, ABurstOfClicksMakesOneRunAndLeavesNoWorkbookBehind) {
+    Form1& f = makeForm("Ada", "3");
+    for (int i = 0; i < 10; ++i) {
+        queueClick(f.PushButton1);
+    }
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(factory.created, 2);
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(tempEntries(), QStringList{QFileInfo(preview->excelFile()).fileName()});
+
+    preview->PushButton8_Click();  // "< Back" removes the one workbook
     EXPECT_TRUE(tempEntries().isEmpty());
+    EXPECT_TRUE(f.isVisible());
+    queueClick(f.PushButton1);  // and the button works again
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(factory.created, 4);
+    EXPECT_EQ(tempEntries().size(), 1);
+    EXPECT_TRUE(seams.messages.shown.empty());
+}
+
+TEST_F(GenerationRun, ClicksThatArriveWhileARunWaitsForAnAnswerAreDropped) {
+    // The question about a running Excel waits for the user; clicks reach the button meanwhile.
+    userExcel.running = true;
+    seams.messages.answers = std::deque<int>(11, kAnswerYes);
+    Form1& f = makeForm("Ada", "2");
+    bool clicked = false;
+    seams.messages.onShow = [&f, &clicked](const ShownBox&) {
+        if (std::exchange(clicked, true)) {
+            return;
+        }
+        for (int i = 0; i < 10; ++i) {
+            f.PushButton1->click();
+        }
+    };
+    f.PushButton1->click();
+    EXPECT_EQ(seams.messages.shown.size(), 1u);
+    EXPECT_EQ(factory.created, 2);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(tempEntries(), QStringList{QFileInfo(preview->excelFile()).fileName()});
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "app/main_routines.h"
-#include "platform/addresses.h"
+#include "platform/program_names.h"
 #include "platform/qt_seams.h"
 #include "support/scripted_seams.h"
 

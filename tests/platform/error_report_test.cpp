@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/addresses.h"
 #include "platform/checked.h"
 #include "platform/error_report.h"
+#include "platform/program_names.h"
 #include "support/scripted_seams.h"
 
 namespace rw {

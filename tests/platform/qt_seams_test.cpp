@@ -80,12 +80,15 @@ TEST(Clock, TimeOfDayAndASteadyCount) {
 
 class Settings : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    }
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QTemporaryDir dir;
+    const QString file = dir.filePath("Tolvane/Rootweave.conf");
 };
+
+TEST(SettingsFile, IsThePerUserFileOfTolvaneRootweave) {
+    EXPECT_TRUE(defaultSettingsFile().endsWith("/Tolvane/Rootweave.conf"));
+    EXPECT_TRUE(QFileInfo(defaultSettingsFile()).isAbsolute());
+}
 
 TEST_F(Settings, ValuesSurviveAStoreAndLiveInTheRootweaveGroup) {
     const std::vector<QString> values = {"Jonas Wexley",
@@ -99,13 +102,13 @@ TEST_F(Settings, ValuesSurviveAStoreAndLiveInTheRootweaveGroup) {
                                          "3.5",
                                          "true"};
     {
-        QtSettingsStore store;
+        QtSettingsStore store(file);
         for (size_t i = 0; i < values.size(); ++i) {
             store.write(QString("K%1").arg(i), values[i]);
         }
         store.write("Text1", "Ada");
     }
-    QtSettingsStore again;
+    QtSettingsStore again(file);
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_EQ(again.read(QString("K%1").arg(i), "absent"), values[i]) << i;
     }
@@ -116,18 +119,21 @@ TEST_F(Settings, ValuesSurviveAStoreAndLiveInTheRootweaveGroup) {
 }
 
 TEST_F(Settings, EachWriteReachesTheDiskAtOnce) {
-    QtSettingsStore store;
+    QtSettingsStore store(file);
     store.write("Text2", "7");
-    QFile file(store.fileName());  // the bytes on disk, not QSettings' in-process cache
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "[Rootweave]\nText2=7\n");
+    QFile onDisk(store.fileName());  // the bytes on disk, not QSettings' in-process cache
+    ASSERT_TRUE(onDisk.open(QIODevice::ReadOnly));
+    EXPECT_EQ(onDisk.readAll(), "[Rootweave]\nText2=7\n");
 }
 
-TEST_F(Settings, ARefusedWriteIsAFailure) {
-    // A folder where the settings file belongs cannot be written over.
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("Tolvane/Rootweave.conf")));
-    QtSettingsStore store;
-    EXPECT_THROW(store.write("Text1", "x"), Failure);
+TEST_F(Settings, AFolderInThePlaceOfTheFileIsLeftAloneAndValuesStayInMemory) {
+    ASSERT_TRUE(QDir().mkpath(file));
+    QtSettingsStore store(file);
+    EXPECT_FALSE(store.usesFile());
+    store.write("Text1", "x");
+    EXPECT_EQ(store.read("Text1", "absent"), "x");
+    EXPECT_TRUE(store.takeWarning().contains("is a folder"));
+    EXPECT_TRUE(QFileInfo(file).isDir());
 }
 
 TEST(Clipboard, HoldsTheVectorPictureAndTheRasterCopyWhenGiven) {

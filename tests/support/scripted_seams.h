@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -89,14 +90,23 @@ class MemorySettings : public SettingsStore {
     }
     void write(const QString& key, const QString& value) override {
         if (failWrites) {
-            throw Failure("Settings store refused the write");
+            if (warning.isEmpty() && !warned) {
+                warning = QStringLiteral("Settings store refused the write");
+            }
+            return;
         }
         values[key] = value;
         ++writes;
     }
+    QString takeWarning() override {
+        warned = warned || !warning.isEmpty();
+        return std::exchange(warning, QString());
+    }
     std::map<QString, QString> values;
     int writes = 0;
-    bool failWrites = false;
+    bool failWrites = false;  // writes are dropped, with one warning
+    QString warning;          // the next warning handed out
+    bool warned = false;
 };
 
 class MemoryClipboard : public Clipboard {

@@ -173,12 +173,10 @@ class XlrdTest : public BindingTest, public ::testing::WithParamInterface<int> {
 
 TEST_P(XlrdTest, IndependentReaderSeesTheChart) {
     const char* source = std::getenv("ROOTWEAVE_SOURCE_DIR");
-#ifdef ROOTWEAVE_SOURCE_TREE
     if (!source) {
-        source = ROOTWEAVE_SOURCE_TREE;
+        source = ROOTWEAVE_SOURCE_DIR;
     }
-#endif
-    if (!source || !fs::exists("/usr/bin/python3") ||
+    if (!fs::exists("/usr/bin/python3") ||
         std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "python3-xlrd is not installed";
     }
@@ -189,9 +187,8 @@ TEST_P(XlrdTest, IndependentReaderSeesTheChart) {
     rw::test::replayChart(book.get("ActiveSheet"), generations, "Ann");
     book.call("SaveAs", {path});
     app.call("Quit");
-    const std::string command = "/usr/bin/python3 '" + std::string(source) +
-                                "/tests/spreadsheet/xlrd_check.py' '" + path + "' " +
-                                std::to_string(generations) + " Ann";
+    const std::string command = "/usr/bin/python3 '" + std::string(source) + "/tests/chart/xlrd_check.py' '" +
+                                path + "' " + std::to_string(generations) + " Ann";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 

@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "chart/picture_sheets.h"
 #include "platform/failure.h"
+#include "spreadsheet/picture_sheets.h"
 #include "spreadsheet/range_picture.h"
 
 namespace rw {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "chart/picture_sheets.h"
 #include "cli/chart_tool.h"
 #include "cli/picture_file.h"
+#include "spreadsheet/picture_sheets.h"
 #include "support/recording_automation.h"
 
 // rootweave-chart against the recording double: its command line, its refusals (none of which starts an
