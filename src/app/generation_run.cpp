@@ -1,9 +1,5 @@
 // "Start Creating Template": from the two inputs to the chart in the preview window.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -27,6 +23,7 @@
 #include "platform/checked.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/safe_file.h"
 #include "preview/preview_window.h"
 
 namespace rw {
@@ -51,21 +48,6 @@ QString temporaryFolder() {
 
 [[noreturn]] void failWithErrno(const char* what, const QString& path, int error) {
     throw Failure(std::string(what) + " \"" + path.toStdString() + "\": " + std::strerror(error));
-}
-
-// Creates an empty file at `path` for this run alone: never through a link planted under that name, readable
-// by its owner only. False when the name is taken; any other refusal is a failure.
-bool createExclusively(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        if (errno == EEXIST) {
-            return false;
-        }
-        failWithErrno("Cannot create the workbook", path, errno);
-    }
-    ::close(fd);
-    return true;
 }
 
 // A folder of this run's own beside the temporary workbook (owner-only, under an unpredictable name), for
@@ -214,8 +196,9 @@ void Form1::runGeneration() {
                             [this](double number, double exponent) { return MyPower(number, exponent); });
     trap.run(198, [&] { mousePointer_.set(kPointerDefault); });
 
-    // A fresh name in the temporary folder; a name that is taken is thrown away whole.
-    for (int draw = 1;; ++draw) {
+    // A fresh name in the temporary folder, where the file is made for this run alone (owner-only, never
+    // through a link); a name that is taken is thrown away whole and drawn again.
+    const auto drawName = [&] {
         trap.run(200, [&] { name = QStringLiteral("qarlow"); });
         for (std::int32_t counter = 1; counter <= 8; counter = add32(counter, 1)) {  // 202, 210
             trap.run(204, [&] { platform_.random.seed(platform_.clock.nanoseconds()); });
@@ -225,23 +208,22 @@ void Form1::runGeneration() {
             trap.run(208, [&] { name += QString::number(digit); });
         }
         trap.run(212, [&] { path = temporaryFolder() + name + QStringLiteral(".xls"); });
-        bool taken = false;
-        trap.run(214, [&] {
-            const bool nameTaken = Main::FileExists(path) || !createExclusively(path);
-            if (nameTaken && draw >= kMaxNameDraws) {
+        return QFile::encodeName(name + QStringLiteral(".xls")).toStdString();
+    };
+    trap.run(214, [&] {
+        try {
+            safefile::createExclusive(QFile::encodeName(temporaryFolder()).toStdString(), drawName,
+                                      kMaxNameDraws);
+        } catch (const safefile::Error& e) {
+            if (e.error() == EEXIST) {
                 path.clear();  // never save over a file that is not ours
                 throw Failure("File already exists");
             }
-            if (!nameTaken) {
-                pictureFolder = makePictureFolder(temporaryFolder(), name);
-                picturePath = pictureFolder + QLatin1Char('/') + name + QStringLiteral(".bmp");
-            }
-            taken = nameTaken;
-        });
-        if (!taken) {
-            break;
+            throw;
         }
-    }
+        pictureFolder = makePictureFolder(temporaryFolder(), name);
+        picturePath = pictureFolder + QLatin1Char('/') + name + QStringLiteral(".bmp");
+    });
 
     trap.run(216, [&] { workbook.call("SaveAs", {path.toStdString()}); });
     trap.run(218, [&] { excel.let("DisplayAlerts", false); });

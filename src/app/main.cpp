@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <csignal>
 #include <memory>
 
 #include "app/main_window.h"
@@ -12,6 +13,9 @@
 
 // Rootweave takes no command line and no configuration file: it loads the main window and runs.
 int main(int argc, char** argv) {
+    // A file-size limit makes a save fail with "File too large", reported like any failed save, instead of
+    // ending the program in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Rootweave"));

@@ -81,6 +81,7 @@ inline bool isMissing(const Variant& v) {
 struct AppCore {
     bool quit = false;
     EngineFactory::PictureSink copyPicture;
+    EngineFactory::SaveSink saveAs;
     sheet::PageSetup newSheetPageSetup;
     bool printAreaOverUsedRange = false;
     void check() const {

@@ -50,7 +50,11 @@ class WorkbookObject : public automation::Object {
                     ws.pageSetup().printArea = ws.usedRange();
                 }
             }
-            sheet::saveWorkbook(book_->workbook, path);
+            if (book_->core->saveAs) {
+                book_->core->saveAs(book_->workbook, path);
+            } else {
+                sheet::saveWorkbook(book_->workbook, path);
+            }
             book_->name = path;
             return {};
         }

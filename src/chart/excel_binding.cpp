@@ -15,6 +15,7 @@ automation::ObjectRef EngineFactory::createObject(const std::string& className) 
     }
     auto app = std::make_shared<binding::AppState>();
     app->core->copyPicture = copyPicture_;
+    app->core->saveAs = saveAs_;
     app->core->newSheetPageSetup = newSheetPageSetup_;
     app->core->printAreaOverUsedRange = printAreaOverUsedRange_;
     return binding::makeApplication(app);

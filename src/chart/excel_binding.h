@@ -26,11 +26,17 @@ class EngineFactory : public automation::ObjectFactory {
     // When set, every sheet of a workbook made by Workbooks.Add prints exactly its used range: SaveAs sets
     // the sheet's print area to it. Like the page set-up, it is taken when an application is created.
     void setPrintAreaOverUsedRange(bool on) { printAreaOverUsedRange_ = on; }
+    // Where Workbook.SaveAs puts the workbook. Unset, it writes the named file (in one step, through
+    // safefile::replace); a caller that must write several files in an order of its own (rootweave-chart:
+    // the picture first) takes the workbook here, with the name it was given, and writes it itself.
+    using SaveSink = std::function<void(const sheet::Workbook&, const std::string& path)>;
+    void setSaveAs(SaveSink saveAs) { saveAs_ = std::move(saveAs); }
     // Fails with "Cannot create object" for any other class name.
     automation::ObjectRef createObject(const std::string& className) override;
 
   private:
     PictureSink copyPicture_;
+    SaveSink saveAs_;
     sheet::PageSetup newSheetPageSetup_;
     bool printAreaOverUsedRange_ = false;
 };

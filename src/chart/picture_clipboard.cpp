@@ -6,10 +6,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgRenderer>
 
 #include "platform/failure.h"
+#include "platform/safe_file.h"
 #include "spreadsheet/range_picture.h"
 
 namespace rw::chart {
@@ -81,17 +81,12 @@ void writePictureFile(const QString& path, const QByteArray& bytes) {
     if (path.isEmpty()) {
         fail(QStringLiteral("no file name"));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(file.errorString());
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        fail(why);
-    }
-    if (!file.commit()) {
-        fail(file.errorString());
+    try {
+        safefile::replace(QFile::encodeName(path).toStdString(),
+                          std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                    static_cast<std::size_t>(bytes.size())));
+    } catch (const safefile::Error& e) {
+        fail(QString::fromStdString(e.reason()));
     }
 }
 

@@ -45,8 +45,8 @@ class PictureClipboard {
     Clipboard& clipboard_;
 };
 
-// Writes bytes to `path` safely: into a temporary file beside it, then renamed over any existing file, so
-// a failed write leaves the old file as it was. Fails with a description naming the path.
+// Writes bytes to `path` in one step (safefile::replace), so a failed write leaves the old file as it was.
+// Fails with a description naming the path and the system's reason.
 void writePictureFile(const QString& path, const QByteArray& bytes);
 
 // Writes the picture (SVG) of a range, or of the sheet's used range, to `path` (safely, as above); for the

@@ -2,22 +2,25 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "chart/layout.h"
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
+#include "cli/native_names.h"
 #include "cli/picture_file.h"
 #include "cli/print_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/safe_file.h"
+#include "spreadsheet/xls_codec.h"
 
 namespace rw::cli {
 
@@ -48,10 +51,11 @@ const QString kUsage = QStringLiteral(
     "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Exit status: 0 when the workbook (and the picture and print) was written, 1 when either could not be "
-    "made or\n"
-    "written (nothing is left half-written, and an earlier file is kept unless the message says it was\n"
-    "replaced), 2 for a bad command line or a refused number of generations.\n");
+    "Each file is replaced in one step, the picture before the workbook: a stopped or failed run leaves\n"
+    "no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
+    "\n"
+    "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
+    "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
@@ -133,20 +137,6 @@ void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QSt
     trap.run(222, [&] { application.call("Quit"); });
 }
 
-// A name beside `path` that no file has yet, for the draft of the workbook.
-QString draftPathFor(const QString& path) {
-    const QFileInfo file(path);
-    const QString stem = file.absolutePath() + QStringLiteral("/.") + file.completeBaseName() +
-                         QStringLiteral("-draft-") + QString::number(QCoreApplication::applicationPid());
-    for (int attempt = 0;; ++attempt) {
-        const QString candidate =
-            stem + QStringLiteral("-") + QString::number(attempt) + QStringLiteral(".xls");
-        if (!QFileInfo::exists(candidate)) {
-            return candidate;
-        }
-    }
-}
-
 }  // namespace
 
 int StreamMessageBoxes::show(const QString& text, const QString& title, MsgIcon /*icon*/, MsgButtons buttons,
@@ -164,6 +154,18 @@ std::optional<sheet::RangePicture> PictureCatcher::take() {
     return picture;
 }
 
+std::optional<std::vector<std::uint8_t>> WorkbookCatcher::take() {
+    std::optional<std::vector<std::uint8_t>> image = std::move(image_);
+    image_.reset();
+    return image;
+}
+
+chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
+    return [this](const sheet::Workbook& workbook, const std::string& /*path*/) {
+        keep(sheet::encodeWorkbook(workbook));
+    };
+}
+
 chart::EngineFactory::PictureSink PictureCatcher::sink() {
     return [this](const sheet::Worksheet& sheet, const sheet::CellRange& range) {
         keep(sheet::renderRangePicture(sheet, range));
@@ -171,7 +173,7 @@ chart::EngineFactory::PictureSink PictureCatcher::sink() {
 }
 
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 QTextStream& out, QTextStream& err) {
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
@@ -269,28 +271,28 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         }
     }
 
-    // The engine saves to a fresh name beside the output, and only a chart made without a single report
-    // takes the output's place: a failed run never leaves a partial chart there, nor replaces a good one.
-    const QString outputPath = QDir::cleanPath(QFileInfo(output).absoluteFilePath());
-    const QString draftPath = draftPathFor(outputPath);
+    // The engine's SaveAs leaves the workbook with the tool, which writes it only when the chart was made
+    // without a single report: a failed run never leaves a partial chart at the output, nor replaces a good
+    // one.
     StreamMessageBoxes reports(err);
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
     pictures.take();
-    makeWorkbook(trap, factory, name, generations, draftPath, wantPicture);
+    workbooks.take();
+    makeWorkbook(trap, factory, name, generations, output, wantPicture);
 
     if (trap.reportsShown() > 0) {
-        QFile::remove(draftPath);
         return failed(err,
                       QStringLiteral("the chart could not be made (%1 error report(s) above); %2 was not "
                                      "written")
                           .arg(trap.reportsShown())
                           .arg(output));
     }
-    if (!QFileInfo(draftPath).isFile()) {
+    const std::optional<std::vector<std::uint8_t>> image = workbooks.take();
+    if (!image) {
         return failed(err, QStringLiteral("%1 was not written").arg(output));
     }
-    // The picture is written before the workbook takes its place: a picture that cannot be made (too large
-    // for PNG, say) or written leaves both files as they were.
+    // The picture is written before the workbook: a picture that cannot be made (too large for PNG, say)
+    // or written leaves both files as they were.
     if (wantPicture) {
         QString problem;
         try {
@@ -300,43 +302,50 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             }
             const QByteArray bytes = encodePicture(*taken, pictureFormatOf(picture));
             try {
-                chart::writePictureFile(picture, bytes);
-            } catch (const Failure& e) {
-                problem = QString::fromUtf8(e.what());
+                safefile::replace(bytesFromArgument(picture),
+                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                            static_cast<std::size_t>(bytes.size())));
+            } catch (const safefile::Error& e) {
+                problem = QStringLiteral("cannot write the picture file %1: %2")
+                              .arg(picture, QString::fromStdString(e.reason()));
             }
         } catch (const std::exception& e) {
             problem =
-                QStringLiteral("Cannot make the picture %1: %2").arg(picture, QString::fromUtf8(e.what()));
+                QStringLiteral("cannot make the picture %1: %2").arg(picture, QString::fromUtf8(e.what()));
         }
         if (!problem.isEmpty()) {
-            problem[0] = problem[0].toLower();
-            QFile::remove(draftPath);
             return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
         }
     }
-    // The pages are printed from the workbook as saved, so they and the file agree.
+    // The pages are printed from the workbook as saved, so they and the file agree; like the picture, they
+    // are written before the workbook.
     if (wantPrint) {
         QString problem;
         try {
-            chart::writePictureFile(print, printWorkbook(draftPath, *paper));
+            const QByteArray bytes = printWorkbook(*image, *paper);
+            try {
+                safefile::replace(bytesFromArgument(print),
+                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                            static_cast<std::size_t>(bytes.size())));
+            } catch (const safefile::Error& e) {
+                problem = QStringLiteral("cannot write the print file %1: %2")
+                              .arg(print, QString::fromStdString(e.reason()));
+            }
         } catch (const std::exception& e) {
             problem = QStringLiteral("cannot print %1: %2").arg(print, QString::fromUtf8(e.what()));
         }
         if (!problem.isEmpty()) {
-            QFile::remove(draftPath);
             if (wantPicture) {
                 problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
             }
             return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
         }
     }
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(draftPath.toStdString()),
-                            std::filesystem::path(outputPath.toStdString()), error);
-    if (error) {
-        QFile::remove(draftPath);
+    try {
+        safefile::replace(bytesFromArgument(output), *image);
+    } catch (const safefile::Error& e) {
         QString problem =
-            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(error.message()));
+            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(e.reason()));
         if (wantPicture) {
             problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
         }

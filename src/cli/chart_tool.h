@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "chart/automation.h"
 #include "chart/excel_binding.h"
@@ -46,10 +48,26 @@ class PictureCatcher {
     std::optional<sheet::RangePicture> picture_;
 };
 
-// Runs the tool. `arguments` is the whole command line, the program name first. Applications are created
-// through `factory`, whose CopyPicture leaves its pictures in `pictures`. Results go to `out`, every
+// Where the engine's SaveAs leaves the workbook's file image in this tool, so that the tool writes the
+// picture first and the workbook last, each in one step. The engine factory gets sink() as its SaveAs.
+class WorkbookCatcher {
+  public:
+    void keep(std::vector<std::uint8_t> image) { image_ = std::move(image); }
+    // Hands over the kept image and forgets it.
+    std::optional<std::vector<std::uint8_t>> take();
+    // The SaveAs for EngineFactory: encodes the workbook and keeps it. Refers to this object, which must
+    // outlive the factory.
+    chart::EngineFactory::SaveSink sink();
+
+  private:
+    std::optional<std::vector<std::uint8_t>> image_;
+};
+
+// Runs the tool. `arguments` is the whole command line, the program name first (file names in it as
+// argumentFromBytes() gives them). Applications are created through `factory`, whose CopyPicture leaves its
+// pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. Results go to `out`, every
 // complaint and error report to `err`; returns the exit status.
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 QTextStream& out, QTextStream& err);
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err);
 
 }  // namespace rw::cli

@@ -1,11 +1,15 @@
 #include <QGuiApplication>
+#include <QStringList>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
 #include "cli/chart_tool.h"
+#include "cli/native_names.h"
+#include "platform/safe_file.h"
 
 namespace {
 
@@ -28,6 +32,10 @@ void dropSessionNotes(QtMsgType type, const QMessageLogContext& context, const Q
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Stopped by Ctrl+C, kill or a closed terminal, the tool leaves no file behind; a file-size limit makes
+    // the write fail with "File too large", which is reported, instead of ending the tool unannounced.
+    rw::safefile::removeDraftsOnSignals();
+    std::signal(SIGXFSZ, SIG_IGN);
     // Pictures are drawn with Qt's text and painting, which need a GUI application; the tool never shows a
     // window, so it runs on the offscreen platform unless told otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -41,8 +49,15 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     rw::cli::PictureCatcher pictures;
+    rw::cli::WorkbookCatcher workbooks;
     rw::chart::EngineFactory factory(pictures.sink());
+    factory.setSaveAs(workbooks.sink());
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
     factory.setPrintAreaOverUsedRange(true);
-    return rw::cli::runChartTool(QCoreApplication::arguments(), factory, pictures, out, err);
+    // The arguments as bytes: a file name that is not UTF-8 keeps its every byte.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << rw::cli::argumentFromBytes(argv[i]);
+    }
+    return rw::cli::runChartTool(arguments, factory, pictures, workbooks, out, err);
 }

@@ -15,8 +15,8 @@ std::optional<QPageSize> paperNamed(const QString& name) {
     return std::nullopt;
 }
 
-QByteArray printWorkbook(const QString& workbookPath, const QPageSize& paper) {
-    const sheet::Workbook workbook = sheet::loadWorkbook(workbookPath.toStdString());
+QByteArray printWorkbook(std::span<const std::uint8_t> file, const QPageSize& paper) {
+    const sheet::Workbook workbook = sheet::decodeWorkbook(file);
     return preview::sheetPdf(workbook.sheet(0), paper, QStringLiteral("Ancestor chart"));
 }
 

@@ -411,14 +411,8 @@ void Form2::PushButton6_Click() {
                     QStringLiteral("Are you sure you wish to overwrite ") + chosen + QStringLiteral(" ?"),
                     kAppTitle, MsgIcon::None, MsgButtons::YesNo, kAnswerYes));
             });
-            if (trap.test(116, [&] { return answer == kAnswerYes; })) {
-                // The temporary workbook itself is never deleted: it is the only copy of the chart.
-                trap.run(118, [&] {
-                    if (!preview::sameFile(chosen, mExcelFile)) {
-                        deleteFile(chosen);
-                    }
-                });
-            }
+            // Yes deletes nothing here: the copy at line 124 replaces the file in one step, so a copy that
+            // fails leaves the user's file as it was.
         } else {
             trap.run(120, [&] { answer = kAnswerYes; });
         }

@@ -14,8 +14,8 @@ namespace rw::sheet {
 // The complete file image of a workbook.
 std::vector<std::uint8_t> encodeWorkbook(const Workbook& workbook);
 
-// Writes the workbook to `path` through a temporary file in the same folder that is renamed into place:
-// a failure leaves no partial file behind, and an existing file is replaced only by a complete one.
+// Writes the workbook to `path` in one step (safefile::replace): a failure leaves no partial file behind,
+// and an existing file is replaced only by a complete one.
 void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path);
 
 // Reads a workbook from a file image. Records it does not know are skipped; malformed input (truncated,

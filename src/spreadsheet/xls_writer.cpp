@@ -1,15 +1,8 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <random>
-#include <system_error>
 #include <unordered_map>
 
 #include "platform/failure.h"
+#include "platform/safe_file.h"
 #include "spreadsheet/biff.h"
 #include "spreadsheet/byte_io.h"
 #include "spreadsheet/compound_file.h"
@@ -768,95 +761,8 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     return cfb::writeSingleStream(s.out, u"Workbook");
 }
 
-namespace {
-
-// The process's file creation mask, as the kernel reports it; the usual 022 where it cannot be read.
-mode_t creationMask() {
-    std::FILE* status = std::fopen("/proc/self/status", "re");
-    unsigned mask = 022;
-    if (status != nullptr) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status) != nullptr) {
-            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return static_cast<mode_t>(mask & 0777);
-}
-
-// A saved workbook keeps the permissions of the file it replaces, and a new one gets those of any new file.
-// Whatever else sits under the name (a link, say) is replaced by a file for its owner only.
-mode_t savedFileMode(const std::filesystem::path& target) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0) {
-        return S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0600;
-    }
-    return errno == ENOENT ? (0666 & ~creationMask()) : 0600;
-}
-
-}  // namespace
-
 void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {
-    const std::vector<std::uint8_t> image = encodeWorkbook(workbook);
-    namespace fs = std::filesystem;
-    const fs::path target = fs::absolute(path);
-    std::error_code ec;
-    if (fs::is_directory(target, ec)) {
-        throw Failure("Cannot save the workbook: \"" + path.string() + "\" is a folder");
-    }
-    // The new contents go to a file beside the target that only this call can have made: created
-    // exclusively (never through a link planted under its name), for its owner only until it is complete,
-    // under a name nobody can guess. It then replaces the target in one step, so a failed save leaves the
-    // old file whole.
-    // Its name keeps at most 200 bytes of the target's, so it fits wherever the target's name does.
-    std::string stem = target.filename().string();
-    if (stem.size() > 200) {
-        std::size_t cut = 200;
-        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) {
-            --cut;  // not inside a character
-        }
-        stem.resize(cut);
-    }
-    std::random_device rd;
-    fs::path temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", static_cast<unsigned>(rd()),
-                      static_cast<unsigned>(rd()));
-        temp = target.parent_path() / ("." + stem + suffix);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-            throw Failure("Cannot save the workbook to \"" + path.string() +
-                          "\": the folder cannot be written");
-        }
-    }
-    bool written = ::fchmod(fd, savedFileMode(target)) == 0;
-    for (std::size_t done = 0; done < image.size() && written;) {
-        const ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            written = false;
-        }
-    }
-    if (::close(fd) != 0) {
-        written = false;
-    }
-    if (!written) {
-        fs::remove(temp, ec);
-        throw Failure("Cannot save the workbook to \"" + path.string() + "\": writing failed");
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw Failure("Cannot save the workbook to \"" + path.string() + "\": " + ec.message());
-    }
+    safefile::replace(path, encodeWorkbook(workbook));
 }
 
 }  // namespace rw::sheet

@@ -8,11 +8,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "cli/chart_tool.h"
 #include "cli/picture_file.h"
+#include "platform/safe_file.h"
 #include "spreadsheet/picture_sheets.h"
 #include "support/recording_automation.h"
 
@@ -38,6 +40,7 @@ struct Tool {
     test::RecordingAutomation world;
     test::RecordingFactory factory{world};
     PictureCatcher pictures;
+    WorkbookCatcher workbooks;
     // What CopyPicture leaves in `pictures`; the recording double draws nothing itself.
     std::optional<sheet::RangePicture> copied = smallChartPicture();
     QString out;
@@ -45,7 +48,7 @@ struct Tool {
     std::vector<std::string> savedTo;
 
     Tool() {
-        // SaveAs writes a small stand-in file where it is told.
+        // SaveAs leaves a small stand-in workbook for the tool to write.
         world.answer = [this](const test::RecordedCall& call) -> std::optional<automation::Variant> {
             static const automation::Variant kNothing;
             if (call.kind == test::CallKind::Call && call.member == "CopyPicture") {
@@ -57,9 +60,7 @@ struct Tool {
             if (call.kind == test::CallKind::Call && call.member == "SaveAs") {
                 const std::string path = std::get<std::string>(call.args.at(0));
                 savedTo.push_back(path);
-                QFile file(QString::fromStdString(path));
-                EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-                file.write("chart");
+                workbooks.keep({'c', 'h', 'a', 'r', 't'});
                 return kNothing;
             }
             return std::nullopt;
@@ -70,7 +71,7 @@ struct Tool {
         args.prepend(QStringLiteral("rootweave-chart"));
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return runChartTool(args, factory, pictures, outStream, errStream);
+        return runChartTool(args, factory, pictures, workbooks, outStream, errStream);
     }
 };
 
@@ -162,11 +163,50 @@ TEST(CliTool, MakesTheChartAsTheWindowDoesAndSavesIt) {
                          "Workbooks.Add.ActiveSheet.Cells(6&,3&).Borders(10%).LineStyle = 1%"),
               1);
 
-    // Saved under a draft name beside the output, then moved into place: only the output remains.
+    // Written in one step: only the output is in the folder.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ada.xls"});
     QFile file(out);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "chart");
+}
+
+TEST(CliTool, AFullDiskOrFileSizeLimitKeepsTheEarlierFilesAndSaysWhy) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("keep.xls");
+    const QString picture = dir.filePath("keep.svg");
+    for (const QString& path : {out, picture}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("earlier");
+    }
+    struct Case {
+        int error;
+        QString reason;
+    };
+    for (const Case& c : {Case{ENOSPC, "No space left on device"}, Case{EFBIG, "File too large"}}) {
+        // The picture, written first, fails: neither file changes.
+        Tool tool;
+        safefile::failNthWriteForTesting(1, c.error);
+        EXPECT_EQ(tool.run({"--generations", "2", "--name", "x", "--output", out, "--picture", picture}),
+                  kExitFailed);
+        safefile::failNthWriteForTesting(0, 0);
+        EXPECT_EQ(tool.err, "rootweave-chart: cannot write the picture file " + picture + ": " + c.reason +
+                                "; " + out + " was not written\n");
+        // The workbook fails after the picture: the message says the picture was written.
+        Tool second;
+        safefile::failNthWriteForTesting(2, c.error);
+        EXPECT_EQ(second.run({"--generations", "2", "--name", "x", "--output", out, "--picture", picture}),
+                  kExitFailed);
+        safefile::failNthWriteForTesting(0, 0);
+        EXPECT_EQ(second.err, "rootweave-chart: cannot write " + out + ": " + c.reason + " (the picture " +
+                                  picture + " was written)\n");
+        EXPECT_EQ(readFile(out), "earlier");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  (QStringList{"keep.svg", "keep.xls"}));
+        QFile restore(picture);
+        ASSERT_TRUE(restore.open(QIODevice::WriteOnly));
+        restore.write("earlier");
+    }
 }
 
 TEST(CliTool, AcceptsNegativeAndInlineValuesAndAnEmptyName) {

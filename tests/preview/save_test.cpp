@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
+#include <vector>
 
+#include "platform/safe_file.h"
 #include "preview/common_dialog.h"
 #include "preview/preview_window.h"
 #include "support/scripted_seams.h"
@@ -116,20 +120,69 @@ TEST_F(SaveTest, TheTemporaryWorkbookAsTargetSurvives) {
     EXPECT_EQ(seams.messages.shown.size(), 6U);  // question and "Done." each time, no error report
 }
 
-TEST_F(SaveTest, UnwritableTargetReportsDeleteAndCopyThenDone) {
+TEST_F(SaveTest, UnwritableTargetReportsTheCopyThenDone) {
     // An existing file in a folder no one may change, root included.
     const QString target = QStringLiteral("/proc/version");
     const QByteArray before = readAll(target);
     seams.messages.answers = {kAnswerYes};
     saveAs(target);
     const QStringList shown = texts();
-    ASSERT_EQ(shown.size(), 4);
+    ASSERT_EQ(shown.size(), 3);
     EXPECT_TRUE(
-        shown[1].contains(QStringLiteral("in Rootweave7/29/2014.Form2.PushButton6_Click at line 118")));
-    EXPECT_TRUE(
-        shown[2].contains(QStringLiteral("in Rootweave7/29/2014.Form2.PushButton6_Click at line 124")));
-    EXPECT_EQ(shown[3], QStringLiteral("Done."));
+        shown[1].contains(QStringLiteral("in Rootweave7/29/2014.Form2.PushButton6_Click at line 124")));
+    EXPECT_EQ(shown[2], QStringLiteral("Done."));
     EXPECT_EQ(readAll(target), before);
+}
+
+TEST_F(SaveTest, AFailedCopyOverAnExistingFileLeavesItAsItWas) {
+    // After Yes, the copy fails: the workbook removed behind the program's back, the disk full on the
+    // second write, or a target that is no plain file. Each is reported at line 124 before "Done.", and the
+    // user's file keeps its bytes, with nothing left beside it.
+    struct Fault {
+        const char* name;
+        std::function<void()> arm;
+        const char* reason;
+    };
+    const std::vector<Fault> faults = {
+        {"workbook gone", [&] { QFile::remove(workbook); }, "File not found"},
+        {"disk full", [] { safefile::failNthWriteForTesting(2, ENOSPC); }, "No space left on device"},
+    };
+    const QString target = path("family.xls");
+    for (const Fault& fault : faults) {
+        writeFile(workbook, bytes);
+        writeFile(target, "the user's chart");
+        seams.messages.shown.clear();
+        seams.messages.answers = {kAnswerYes};
+        fault.arm();
+        saveAs(target);
+        safefile::failNthWriteForTesting(0, 0);
+        const QStringList shown = texts();
+        ASSERT_EQ(shown.size(), 3) << fault.name;
+        EXPECT_TRUE(shown[1].startsWith(QString::fromUtf8(fault.reason)) ||
+                    shown[1].contains(QStringLiteral("(") + fault.reason + QStringLiteral(")")))
+            << shown[1].toStdString();
+        EXPECT_TRUE(shown[1].contains(QStringLiteral("at line 124"))) << fault.name;
+        EXPECT_EQ(shown[2], QStringLiteral("Done."));
+        EXPECT_EQ(readAll(target), QByteArray("the user's chart")) << fault.name;
+        QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        left.removeAll(QStringLiteral("qarlow87654321.xls"));
+        EXPECT_EQ(left, QStringList{QStringLiteral("family.xls")}) << fault.name;
+    }
+
+    // A FIFO under the chosen name is refused and stays a FIFO (opening it would have hung the save).
+    writeFile(workbook, bytes);
+    const QString fifo = path("pipe.xls");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    seams.messages.shown.clear();
+    seams.messages.answers = {kAnswerYes};
+    saveAs(fifo);
+    const QStringList shown = texts();
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("not a regular file"))) << shown[1].toStdString();
+    EXPECT_EQ(shown[2], QStringLiteral("Done."));
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(SaveTest, MissingWorkbookReportsTheCopy) {
