@@ -1,9 +1,11 @@
-// The preview's repaint of one viewport of a very tall chart, and reading the chart picture.
+// The preview's repaint of one viewport of a very tall chart, a wheel notch over it, and reading the chart
+// picture.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QWheelEvent>
 #include <map>
 #include <memory>
 
@@ -68,6 +70,31 @@ void BM_RepaintViewport10GenerationsAtQuarter(benchmark::State& state) {
     repaintViewport(state, 10, 0.25F);
 }
 BENCHMARK(BM_RepaintViewport10GenerationsAtQuarter)->Unit(benchmark::kMillisecond);
+
+// 1,000 wheel notches down a prepared 15-generation chart at 1.0, from the top; each notch is the wheel event
+// over the canvas (the scroll bar moves, the canvas follows) and the repaint of the viewport.
+void BM_WheelNotch15GenerationsAt1(benchmark::State& state) {
+    rw::test::ScriptedPlatform seams;
+    QWidget mainWindow;
+    rw::Form2 form(seams.platform(), &mainWindow);
+    form.setCanvasPicture(chart(15));
+    form.setExcelFile(QStringLiteral("/nonexistent.xls"));
+    form.Form_Activate();
+    QImage image(form.Picture2->size(), QImage::Format_ARGB32_Premultiplied);
+    const QPointF at(100, 100);
+    for (auto _ : state) {
+        QWheelEvent notch(at, form.Picture1->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form.Picture1, &notch);
+        form.Picture2->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    if (form.VScroll1->value() == 0 || form.VScroll1->value() == form.VScroll1->maximum()) {
+        state.SkipWithError("the wheel did not move the chart, or ran out of chart");
+    }
+    state.counters["top"] = form.Picture1->top();
+}
+BENCHMARK(BM_WheelNotch15GenerationsAt1)->Iterations(1000)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

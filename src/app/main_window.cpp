@@ -79,6 +79,12 @@ void Form1::buildControls() {
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     PushButton7->setObjectName(QStringLiteral("PushButton7"));
+    // Screen readers name each box by its frame's caption.
+    Text1->setAccessibleName(Frame1->title());
+    Text2->setAccessibleName(Frame2->title());
+    // The hand is for the buttons only; the frames keep the arrow (and show the hourglass with the window).
+    mousePointer_.keepArrowOver(Frame1);
+    mousePointer_.keepArrowOver(Frame2);
 
     // Tab order: the two inputs, then the buttons; the frames take no focus.
     setTabOrder(Text1, Text2);

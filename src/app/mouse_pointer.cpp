@@ -23,6 +23,21 @@ void MousePointerControl::set(int pointer) {
             window_.setCursor(Qt::ArrowCursor);
             break;
     }
+    for (const QPointer<QWidget>& area : arrowAreas_) {
+        if (area.isNull()) {
+            continue;
+        }
+        if (pointer == kPointerCustom) {
+            area->setCursor(Qt::ArrowCursor);
+        } else {
+            area->unsetCursor();  // the window's own: the arrow or the hourglass
+        }
+    }
+}
+
+void MousePointerControl::keepArrowOver(QWidget* area) {
+    arrowAreas_.emplace_back(area);
+    set(pointer_);
 }
 
 void MousePointerControl::setHoverCursor(const QCursor& cursor) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QCursor>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <optional>
+#include <vector>
 
 namespace rw {
 
@@ -24,6 +26,9 @@ class MousePointerControl {
     void set(int pointer);
     void setHoverCursor(const QCursor& cursor);
     bool hasHoverCursor() const { return hover_.has_value(); }
+    // An area of the window (a frame) that shows the arrow while the window shows the hover cursor, and the
+    // hourglass with the window: the hand belongs to the buttons alone.
+    void keepArrowOver(QWidget* area);
 
     // The hover rule of both windows: over a button the hand, over the background the arrow, and the
     // hourglass is never replaced.
@@ -42,6 +47,7 @@ class MousePointerControl {
     QWidget& window_;
     int pointer_ = kPointerDefault;
     std::optional<QCursor> hover_;
+    std::vector<QPointer<QWidget>> arrowAreas_;
 };
 
 }  // namespace rw

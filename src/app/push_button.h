@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QPushButton>
+#include <QString>
 
 namespace rw {
 
 // The push button both windows use: a click, and a notification whenever the mouse moves over it (with or
-// without a button held). Captions and the Arial 11.25 pt bold font are fixed at construction.
+// without a button held); the move ends there and never reaches the frame or window beneath. Captions and
+// the Arial 11.25 pt bold font are fixed at construction; the caption is also the accessible name.
 class PushButton : public QPushButton {
     Q_OBJECT
   public:

@@ -10,12 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTime>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,12 +44,52 @@ QString messageDisplayText(const QString& text) {
     return out;
 }
 
+namespace {
+
+// Lines of a message box wider than this may wrap: once a box wraps, its text is at least about this wide
+// (on screens from 800 pixels across).
+constexpr int kWrapWidth = 340;
+
+// Puts each web address of a line that may wrap on a line of its own: wrapping breaks a line after a slash or
+// a hyphen, which would cut the address in two. Mail addresses hold no such break and stay where they are.
+QString keepAddressesWhole(const QString& text, const QFont& font) {
+    static const QRegularExpression address(QStringLiteral(R"((?:https?://|www\.)\S+)"));
+    const QFontMetrics metrics(font);
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (metrics.horizontalAdvance(line) <= kWrapWidth || !line.contains(address)) {
+            lines.append(line);
+            continue;
+        }
+        qsizetype from = 0;
+        for (auto it = address.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            const QString before = line.mid(from, match.capturedStart() - from).trimmed();
+            if (!before.isEmpty()) {
+                lines.append(before);
+            }
+            lines.append(match.captured());
+            from = match.capturedEnd();
+        }
+        const QString after = line.mid(from).trimmed();
+        if (!after.isEmpty()) {
+            lines.append(after);
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
 std::unique_ptr<QMessageBox> buildMessageBox(const QString& text, const QString& title, MsgIcon icon,
                                              MsgButtons buttons, int defaultAnswer, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setWindowTitle(title.isEmpty() ? kAppTitle : title);
     box->setTextFormat(Qt::PlainText);
     box->setText(messageDisplayText(text));
+    if (const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        box->setText(keepAddressesWhole(box->text(), label->font()));
+    }
     box->setIcon(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
     box->setWindowModality(Qt::ApplicationModal);
     if (buttons == MsgButtons::YesNo) {

@@ -18,7 +18,8 @@ namespace rw {
 // gives an empty line. The text handed to the seam keeps its breaks unchanged.
 QString messageDisplayText(const QString& text);
 
-// Builds (without showing) the box that QtMessageBoxes shows, so its set-up can be checked headless.
+// Builds (without showing) the box that QtMessageBoxes shows, so its set-up can be checked headless. A web
+// address in a line long enough to wrap goes on a line of its own, so it is never broken in two.
 std::unique_ptr<QMessageBox> buildMessageBox(const QString& text, const QString& title, MsgIcon icon,
                                              MsgButtons buttons, int defaultAnswer, QWidget* parent);
 

@@ -83,7 +83,14 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     if (border_ > 0 && !exposed.adjusted(border_, border_, -border_, -border_).contains(exposed)) {
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setClipRect(exposed);
-        if (border_ == 1) {
+        if (hasFocus()) {
+            // The focus frame: the whole border in the highlight colour.
+            const QColor mark = palette().color(QPalette::Highlight);
+            painter.fillRect(0, 0, width(), border_, mark);
+            painter.fillRect(0, height() - border_, width(), border_, mark);
+            painter.fillRect(0, 0, border_, height(), mark);
+            painter.fillRect(width() - border_, 0, border_, height(), mark);
+        } else if (border_ == 1) {
             painter.setPen(Qt::black);
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(0, 0, width() - 1, height() - 1);

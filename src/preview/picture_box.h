@@ -12,7 +12,8 @@ namespace rw::preview {
 // A picture box: a white area inside a border, showing an assigned picture at its own size and whatever was
 // drawn onto it, and repainting both by itself. The outer size includes the border, the inner size does not.
 // A box made as a container clips the boxes placed in it to its inner area; their left and top are measured
-// from that area's corner.
+// from that area's corner. A box that takes the focus draws its border in the highlight colour while it has
+// it.
 class PictureBox : public QWidget {
     Q_OBJECT
   public:

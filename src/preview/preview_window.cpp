@@ -15,6 +15,7 @@
 #include "platform/failure.h"
 #include "platform/program_names.h"
 #include "preview/file_copy.h"
+#include "preview/preview_navigation.h"
 
 namespace rw {
 
@@ -80,22 +81,26 @@ void Form2::buildControls() {
     Picture2 = new preview::PictureBox(kViewportBorder, true, this);
     Picture2->setGeometry(kMargin, kMargin, kViewWidth, kViewHeight);
     Picture2->setCursor(Qt::ArrowCursor);
-    Picture2->setFocusPolicy(Qt::TabFocus);
+    // The picture takes the focus (by Tab or a click on it) for the keys, and shows a frame while it has it.
+    Picture2->setFocusPolicy(Qt::StrongFocus);
+    Picture2->setAccessibleName(QStringLiteral("Chart"));
 
     Picture1 = new preview::PictureBox(kCanvasBorder, false, Picture2->inner());
     Picture1->setGeometry(0, 0, 2 * kCanvasBorder, 2 * kCanvasBorder);
-    Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setFocusPolicy(Qt::NoFocus);
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setGeometry(kMargin, kMargin + kViewHeight, kViewWidth, kBar);
     VScroll1 = new QScrollBar(Qt::Vertical, this);
     VScroll1->setGeometry(kMargin + kViewWidth, kMargin, kBar, kViewHeight);
+    HScroll1->setAccessibleName(QStringLiteral("Scroll across"));
+    VScroll1->setAccessibleName(QStringLiteral("Scroll up and down"));
     for (QScrollBar* bar : {HScroll1, VScroll1}) {
         bar->setRange(0, 0);
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setTracking(false);  // the canvas moves when the thumb is let go
-        bar->setFocusPolicy(Qt::StrongFocus);
+        bar->setTracking(false);           // the canvas moves when the thumb is let go
+        bar->setFocusPolicy(Qt::NoFocus);  // for the mouse; the keys work on the picture
         bar->setCursor(Qt::ArrowCursor);
     }
 
@@ -126,13 +131,16 @@ void Form2::buildControls() {
     Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
     Zoom_Ori->hide();
 
-    setTabOrder(HScroll1, VScroll1);
-    setTabOrder(VScroll1, Picture2);
-    setTabOrder(Picture2, Picture1);
-    setTabOrder(Picture1, PushButton1);
+    setTabOrder(Picture2, PushButton1);
     setTabOrder(PushButton1, PushButton2);
     setTabOrder(PushButton2, PushButton6);
     setTabOrder(PushButton6, PushButton8);
+
+    auto* navigation = new preview::PreviewNavigation(*this);
+    for (QWidget* area :
+         {static_cast<QWidget*>(Picture2), Picture2->inner(), static_cast<QWidget*>(Picture1)}) {
+        navigation->watch(area);
+    }
 
     setMouseTracking(true);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
@@ -223,6 +231,8 @@ void Form2::prepare() {
     DrawZoomed();
     SetupScrollbars();
     mFirstActivate = false;
+    // A new chart opens ready for the wheel and the keys, wherever the focus was left last time.
+    Picture2->setFocus(Qt::OtherFocusReason);
 }
 
 // --- Zoom ------------------------------------------------------------------------------------------------

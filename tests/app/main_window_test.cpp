@@ -177,6 +177,36 @@ TEST_F(Hover, FramesAreNotTheBackground) {
     EXPECT_EQ(f.mousePointer().get(), kPointerCustom);
 }
 
+TEST_F(Hover, HandOverTheButtonsAndArrowOverTheFramesThroughRealMouseMoves) {
+    installHandCursor();
+    Form1& f = loadForm();
+    f.show();  // the pointer moves over the window as the platform reports them
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    struct Step {
+        QWidget* over;
+        Qt::CursorShape shape;
+    };
+    const Step steps[] = {
+        {f.PushButton1, Qt::BitmapCursor},
+        {f.Frame1, Qt::ArrowCursor},
+        {f.PushButton7, Qt::BitmapCursor},
+        {f.Frame2, Qt::ArrowCursor},
+        {f.Text2, Qt::IBeamCursor},
+        {f.PushButton6, Qt::BitmapCursor},
+        {&f, Qt::ArrowCursor},
+    };
+    for (const Step& step : steps) {
+        QTest::mouseMove(step.over, QPoint(3, 3));
+        EXPECT_EQ(step.over->cursor().shape(), step.shape) << step.over->objectName().toStdString();
+    }
+    // While a run works, the hourglass shows over the frames and the buttons alike.
+    f.mousePointer().set(kPointerHourglass);
+    for (QWidget* w : {static_cast<QWidget*>(f.Frame1), static_cast<QWidget*>(f.PushButton1)}) {
+        QTest::mouseMove(w, QPoint(3, 3));
+        EXPECT_EQ(w->cursor().shape(), Qt::WaitCursor) << w->objectName().toStdString();
+    }
+}
+
 TEST_F(Hover, TheHourglassIsNeverReplaced) {
     Form1& f = loadForm();
     f.mousePointer().set(kPointerHourglass);

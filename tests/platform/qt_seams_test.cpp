@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <set>
 
 #include "platform/error_report.h"
@@ -48,6 +51,34 @@ TEST(MessageBoxSetUp, UntitledYesNoBoxUsesTheAppTitleAndTheGivenDefault) {
     EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
     auto yes = buildMessageBox("Go on?", "", MsgIcon::None, MsgButtons::YesNo, kAnswerYes, nullptr);
     EXPECT_EQ(yes->defaultButton(), yes->button(QMessageBox::Yes));
+}
+
+TEST(MessageBoxSetUp, LongTextsWrapButNeverInsideAWebAddress) {
+    const QString texts[] = {
+        QStringLiteral("Questions? Please contact Team Tolvane at https://rootweave.example.org/support"),
+        QStringLiteral(
+            "Read https://rootweave.example.org/support/printing/tall-charts for how a chart of "
+            "fifteen generations prints, and write to support@rootweave.example.org when a page is "
+            "missing."),
+    };
+    static const QRegularExpression address(QStringLiteral(R"(https?://\S+)"));
+    for (const QString& text : texts) {
+        auto box = buildMessageBox(text, "", MsgIcon::None, MsgButtons::Ok, kAnswerOk, nullptr);
+        box->show();
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        const QFontMetrics metrics(label->font());
+        const QStringList lines = label->text().split('\n');
+        for (auto it = address.globalMatch(text); it.hasNext();) {
+            const QString found = it.next().captured();
+            // The address lies whole on one line of the text, and that line fits the box unwrapped.
+            const auto line =
+                std::find_if(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(found); });
+            ASSERT_NE(line, lines.end()) << found.toStdString();
+            EXPECT_LE(metrics.horizontalAdvance(*line), label->contentsRect().width()) << line->toStdString();
+        }
+        EXPECT_EQ(QString(label->text()).replace('\n', ' '), text);  // nothing lost or added
+    }
 }
 
 TEST(Random, SameSeedSameDrawsAllInsideTheUnitInterval) {

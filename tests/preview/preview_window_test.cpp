@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "preview/test_pictures.h"
 #include "support/scripted_seams.h"
@@ -64,9 +65,19 @@ TEST_F(PreviewWindowTest, ControlsCaptionsAndTabOrder) {
     EXPECT_TRUE(form.Zoom_Ori->isHidden());
     EXPECT_TRUE(form.mFirstActivate);
 
-    const std::vector<QWidget*> order = {form.HScroll1,    form.VScroll1,    form.Picture2,
-                                         form.Picture1,    form.PushButton1, form.PushButton2,
-                                         form.PushButton6, form.PushButton8};
+    // The picture first, then the buttons; the scroll bars work with the mouse only.
+    const std::vector<QWidget*> order = {form.Picture2,    form.PushButton1, form.PushButton2,
+                                         form.PushButton6, form.PushButton8, form.Picture2};
+    for (QWidget* mouseOnly : {static_cast<QWidget*>(form.HScroll1), static_cast<QWidget*>(form.VScroll1),
+                               static_cast<QWidget*>(form.Picture1)}) {
+        EXPECT_EQ(mouseOnly->focusPolicy(), Qt::NoFocus);
+    }
+    // Screen readers name every control the user can reach.
+    for (QWidget* w : {static_cast<QWidget*>(form.Picture2), static_cast<QWidget*>(form.HScroll1),
+                       static_cast<QWidget*>(form.VScroll1), static_cast<QWidget*>(form.PushButton1),
+                       static_cast<QWidget*>(form.PushButton8)}) {
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+    }
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget* next = order[i]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus) {
@@ -304,6 +315,43 @@ TEST_F(PreviewWindowTest, HoverPointerAndDefaultAfterARedraw) {
     form.mousePointer().set(kPointerHourglass);
     emit form.PushButton6->mouseMoved();
     EXPECT_EQ(form.mousePointer().get(), kPointerHourglass);
+}
+
+TEST_F(PreviewWindowTest, HandOverTheButtonsAndTheArrowElsewhereThroughRealMouseMoves) {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ROOTWEAVE_SOURCE_DIR "/resources/HAND-M.CUR"),
+                            dir.filePath(QStringLiteral("HAND-M.CUR"))));
+    seams.programFolder = dir.path();
+    Form2 f(seams.platform(), &mainWindow);
+    f.setCanvasPicture(preview::ChartPicture::fromSvg(test::plainPicture(2000, 2000)));
+    f.setExcelFile(workbook);
+    f.show();  // the pointer moves over the window as the platform reports them
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const QPoint betweenZoomButtons(
+        (f.PushButton1->geometry().right() + f.PushButton2->geometry().left()) / 2,
+        f.PushButton1->geometry().center().y());
+    struct Step {
+        QWidget* over;
+        QPoint at;
+        int pointer;
+        Qt::CursorShape shape;
+    };
+    const Step steps[] = {
+        {f.PushButton1, {5, 5}, kPointerCustom, Qt::BitmapCursor},
+        {f.Frame1, betweenZoomButtons, kPointerDefault, Qt::ArrowCursor},
+        {f.PushButton2, {5, 5}, kPointerCustom, Qt::BitmapCursor},
+        {&f, {2, 2}, kPointerDefault, Qt::ArrowCursor},
+        {f.PushButton6, {5, 5}, kPointerCustom, Qt::BitmapCursor},
+        {f.Picture1, {50, 50}, kPointerCustom, Qt::ArrowCursor},  // the chart keeps its own arrow
+        {f.PushButton8, {5, 5}, kPointerCustom, Qt::BitmapCursor},
+    };
+    for (const Step& step : steps) {
+        QTest::mouseMove(step.over, step.at);
+        EXPECT_EQ(f.mousePointer().get(), step.pointer) << step.over->metaObject()->className();
+        EXPECT_EQ(step.over->cursor().shape(), step.shape) << step.over->metaObject()->className();
+    }
+    f.mousePointer().set(kPointerHourglass);
+    QTest::mouseMove(f.PushButton1, {5, 5});
+    EXPECT_EQ(f.PushButton1->cursor().shape(), Qt::WaitCursor);
 }
 
 TEST_F(PreviewWindowTest, CursorFileThatIsNoCursorEndsTheProgram) {
