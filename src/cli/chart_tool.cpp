@@ -51,8 +51,9 @@ const QString kUsage = QStringLiteral(
     "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Each file is replaced in one step, the picture before the workbook: a stopped or failed run leaves\n"
-    "no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
+    "Each file is replaced in one step, the picture and the printed pages before the workbook: a stopped or\n"
+    "failed run leaves no half-written file, and an earlier file is kept unless the message says it was\n"
+    "replaced.\n"
     "\n"
     "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
     "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
