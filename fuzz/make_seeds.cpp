@@ -1,17 +1,57 @@
-// Writes a few sound workbooks into a folder, as the starting corpus of the reader's fuzzer.
+// Writes the starting corpus of the reader's fuzzer into a folder: sound workbooks from our writer, workbooks
+// in the shapes other programs write (every cell record, formulas, shared strings over CONTINUE records,
+// number formats, many sheets, many merged areas), and the hostile shapes the reader must refuse or bound
+// (sheets sharing one place, whole-sheet merges, the last row on many sheets).
 #include <fstream>
 #include <string>
 
+#include "spreadsheet/book_shapes.h"  // tests/spreadsheet
 #include "spreadsheet/xls_codec.h"
 
 using namespace rw::sheet;
+namespace shapes = rw::test::shapes;
 
 namespace {
 
-void save(const std::string& dir, const std::string& name, const Workbook& wb) {
-    const auto bytes = encodeWorkbook(wb);
+void save(const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(dir + "/" + name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void save(const std::string& dir, const std::string& name, const Workbook& wb) {
+    save(dir, name, encodeWorkbook(wb));
+}
+
+void saveShapes(const std::string& dir) {
+    using namespace shapes;
+    // Every cell record, formulas of every kind, a number format of the workbook's own, shared strings.
+    Bytes format;
+    put16(format, 164);
+    putText(format, "yyyy-mm-dd");
+    std::vector<std::string> strings;
+    for (int i = 0; i < 600; ++i) {
+        strings.push_back("name " + std::to_string(i));
+    }
+    const Bytes globals = basicGlobals(record(biff::kFormat, format) + sst(strings, 100), 164);
+    const Bytes cells = colInfo(0, 3, 5000, 0) + formulaNumber(0, 0, 2.5) + formulaSpecial(1, 0, 0, 0) +
+                        string("text") + formulaSpecial(2, 0, 1, 1) + formulaSpecial(3, 0, 2, 0x07) +
+                        formulaSpecial(4, 0, 3, 0) + boolErr(5, 0, 1, false) + boolErr(6, 0, 0x2A, true) +
+                        rk(7, 0, -12) + mulRk(8, 0, {1, 2, 3}) + mulBlank(9, 0, 2) + labelSst(10, 0, 599) +
+                        label(11, 0, "label") + number(12, 0, 1e300);
+    save(dir, "cells.xls", bookFile(globals, {cells, labelSst(0, 0, 0)}));
+    // Many merged areas: two full records of them, in rows.
+    std::vector<CellRange> areas;
+    for (int i = 0; i < 2000; ++i) {
+        areas.push_back(CellRange{2 * i + 1, 1 + (i % 8) * 2, 2 * i + 2, 2 + (i % 8) * 2});
+    }
+    save(dir, "merges.xls",
+         bookFile(basicGlobals(), {merges({areas.begin(), areas.begin() + 1000}) +
+                                   merges({areas.begin() + 1000, areas.end()})}));
+    save(dir, "small_sheets.xls", manySmallSheets(255));
+    // Hostile.
+    save(dir, "one_sheet_255_times.xls", oneSheetManyTimes(200));
+    save(dir, "whole_sheet_merges.xls", wholeSheetMerges(3));
+    save(dir, "last_rows.xls", bookFile(basicGlobals(), std::vector<Bytes>(100, number(0xFFFF, 0xFF, 1))));
 }
 
 }  // namespace
@@ -50,5 +90,6 @@ int main(int argc, char** argv) {
                                       "string number " + std::to_string(i) + " \xe4\xb8\xad");
     }
     save(dir, "strings.xls", strings);
+    saveShapes(dir);
     return 0;
 }

@@ -87,7 +87,7 @@ void Form2::buildControls() {
 
     Picture1 = new preview::PictureBox(kCanvasBorder, false, Picture2->inner());
     Picture1->setGeometry(0, 0, 2 * kCanvasBorder, 2 * kCanvasBorder);
-    Picture1->setFocusPolicy(Qt::NoFocus);
+    Picture1->setFocusPolicy(Qt::TabFocus);
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setGeometry(kMargin, kMargin + kViewHeight, kViewWidth, kBar);
@@ -99,8 +99,8 @@ void Form2::buildControls() {
         bar->setRange(0, 0);
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setTracking(false);           // the canvas moves when the thumb is let go
-        bar->setFocusPolicy(Qt::NoFocus);  // for the mouse; the keys work on the picture
+        bar->setTracking(false);  // the canvas moves when the thumb is let go
+        bar->setFocusPolicy(Qt::StrongFocus);
         bar->setCursor(Qt::ArrowCursor);
     }
 
@@ -131,7 +131,11 @@ void Form2::buildControls() {
     Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
     Zoom_Ori->hide();
 
-    setTabOrder(Picture2, PushButton1);
+    // The window's tab order: the scroll bars, the viewport and the canvas, then the buttons.
+    setTabOrder(HScroll1, VScroll1);
+    setTabOrder(VScroll1, Picture2);
+    setTabOrder(Picture2, Picture1);
+    setTabOrder(Picture1, PushButton1);
     setTabOrder(PushButton1, PushButton2);
     setTabOrder(PushButton2, PushButton6);
     setTabOrder(PushButton6, PushButton8);

@@ -80,6 +80,11 @@ inline constexpr std::uint16_t kDefaultRowHeight = 0x0225;
 inline constexpr std::uint16_t kWindow2 = 0x023E;
 inline constexpr std::uint16_t kRk = 0x027E;
 inline constexpr std::uint16_t kStyle = 0x0293;
+inline constexpr std::uint16_t kFormat = 0x041E;
+inline constexpr std::uint16_t kString = 0x0207;
+inline constexpr std::uint16_t kShrFmla = 0x04BC;
+inline constexpr std::uint16_t kArray = 0x0221;
+inline constexpr std::uint16_t kTable = 0x0236;
 inline constexpr std::uint16_t kBof = 0x0809;
 
 // A SUPBOOK whose cch field holds this value refers to the workbook itself.

@@ -431,8 +431,15 @@ class Renderer {
         t.rgb = packed(book_.paletteColor(style.font.color));
         t.text = value.kind == ValueKind::Text ? std::string(value.text) : numberText(value.number);
         HorizontalAlignment align = style.alignment;
+        if (value.kind == ValueKind::Boolean || value.kind == ValueKind::Error) {
+            const char* error = errorText(static_cast<std::uint8_t>(value.number));
+            t.text = value.kind == ValueKind::Boolean ? (value.number != 0 ? "TRUE" : "FALSE")
+                                                      : (error ? error : "#VALUE!");
+        }
         if (align == HorizontalAlignment::General) {
-            align = value.kind == ValueKind::Number ? HorizontalAlignment::Right : HorizontalAlignment::Left;
+            align = value.kind == ValueKind::Number ? HorizontalAlignment::Right
+                    : value.kind == ValueKind::Text ? HorizontalAlignment::Left
+                                                    : HorizontalAlignment::Center;
         }
         switch (align) {
             case HorizontalAlignment::Right:

@@ -256,6 +256,7 @@ std::size_t StyleTable::StyleHash::operator()(const CellStyle& s) const {
     for (const Border& b : s.borders) {
         h = hashCombine(h, static_cast<std::size_t>(b.line) * 256 + b.color);
     }
+    h = hashCombine(h, std::hash<std::string>{}(s.numberFormat));
     return hashCombine(h, static_cast<std::size_t>(s.alignment));
 }
 
@@ -417,14 +418,14 @@ CellView Worksheet::view(std::int32_t row, const Cell& c) const {
     v.kind = c.kind;
     if (c.kind == ValueKind::Text) {
         v.text = texts_[c.value];
-    } else if (c.kind == ValueKind::Number) {
+    } else if (c.kind != ValueKind::Empty) {
         v.number = numbers_[c.value];
     }
     return v;
 }
 
 std::optional<CellRange> Worksheet::mergedAreaAt(std::int32_t row, std::int32_t column) const {
-    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !mergeRows_[row - 1]) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !isMergeRow(row)) {
         return std::nullopt;
     }
     const auto& tile = mergeTiles_[static_cast<std::size_t>((row - 1) / kMergeTileRows * kMergeTilesAcross +
@@ -498,6 +499,9 @@ void Worksheet::unindexMerge(const CellRange& area) {
 }
 
 void Worksheet::markMergeRows(const CellRange& r) {
+    if (mergeRows_.empty()) {
+        mergeRows_.resize(kMaxRows, false);
+    }
     for (std::int32_t row = r.firstRow; row <= r.lastRow; ++row) {
         mergeRows_[row - 1] = true;
     }
@@ -524,7 +528,7 @@ void Worksheet::forEachValueCell(const CellRange& range, Fn&& fn) {
     });
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-            if (mergeRows_[r - 1]) {
+            if (isMergeRow(r)) {
                 auto m = mergedAreaAt(r, c);
                 if (m && (m->firstRow != r || m->firstColumn != c)) {
                     continue;
@@ -561,7 +565,9 @@ void Worksheet::setNumber(const CellRange& range, double number) {
     }
     forEachValueCell(range, [&](std::int32_t r, std::int32_t c) {
         Cell& cell = cellAt(r, c);
-        if (cell.kind == ValueKind::Number) {
+        if (cell.kind == ValueKind::Number || cell.kind == ValueKind::Boolean ||
+            cell.kind == ValueKind::Error) {
+            cell.kind = ValueKind::Number;
             numbers_[cell.value] = number;
         } else {
             cell.kind = ValueKind::Number;
@@ -639,7 +645,7 @@ void Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
     for (std::int32_t r = range.firstRow; r <= range.lastRow; ++r) {
         for (std::int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
             std::int32_t tr = r, tc = c;
-            if (mergeRows_[r - 1]) {
+            if (isMergeRow(r)) {
                 if (auto m = mergedAreaAt(r, c)) {
                     // A merged area changes once, when the scan meets its first cell inside the range.
                     if (r != std::max(m->firstRow, range.firstRow) ||
@@ -735,7 +741,7 @@ std::optional<CellView> Worksheet::cell(std::int32_t row, std::int32_t column) c
 
 StyleId Worksheet::effectiveStyleId(std::int32_t row, std::int32_t column) const {
     checkCell(row, column);
-    if (mergeRows_[row - 1]) {
+    if (isMergeRow(row)) {
         if (auto m = mergedAreaAt(row, column)) {
             row = m->firstRow;
             column = m->firstColumn;
@@ -851,6 +857,37 @@ void Worksheet::putNumber(std::int32_t row, std::int32_t column, double number) 
     numbers_.push_back(number);
 }
 
+void Worksheet::putBoolean(std::int32_t row, std::int32_t column, bool value) {
+    putNumber(row, column, value ? 1 : 0);
+    cellAt(row, column).kind = ValueKind::Boolean;
+}
+
+void Worksheet::putError(std::int32_t row, std::int32_t column, std::uint8_t code) {
+    putNumber(row, column, code);
+    cellAt(row, column).kind = ValueKind::Error;
+}
+
+const char* errorText(std::uint8_t code) {
+    switch (code) {
+        case 0x00:
+            return "#NULL!";
+        case 0x07:
+            return "#DIV/0!";
+        case 0x0F:
+            return "#VALUE!";
+        case 0x17:
+            return "#REF!";
+        case 0x1D:
+            return "#NAME?";
+        case 0x24:
+            return "#NUM!";
+        case 0x2A:
+            return "#N/A";
+        default:
+            return nullptr;
+    }
+}
+
 void Worksheet::setColumn(std::int32_t column, const ColumnInfo& info) {
     checkCell(1, column);
     columns_[column - 1] = info;
@@ -906,14 +943,15 @@ void Workbook::checkSheetName(const std::string& name, const Worksheet* self) co
     if (name.find_first_of("[]:*?/\\") != std::string::npos || name.front() == '\'' || name.back() == '\'') {
         throw Failure("A sheet name cannot contain [ ] : * ? / \\ or begin or end with an apostrophe");
     }
-    const auto fold = [](std::string s) {
-        for (char& ch : s) {
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        }
-        return s;
+    // Compared in place: a workbook read from a file adds up to 255 sheets, each checked against the others.
+    const auto sameName = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::toupper(static_cast<unsigned char>(x)) ==
+                          std::toupper(static_cast<unsigned char>(y));
+               });
     };
     for (const auto& s : sheets_) {
-        if (s.get() != self && fold(s->name()) == fold(name)) {
+        if (s.get() != self && sameName(s->name(), name)) {
             throw Failure("A sheet named \"" + name + "\" already exists");
         }
     }

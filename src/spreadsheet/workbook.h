@@ -156,6 +156,9 @@ struct CellStyle {
     std::uint16_t fillColor = kAutomaticLineColor;  // palette index of a solid fill; 64 without a fill
     std::array<Border, kEdgeCount> borders{};
     HorizontalAlignment alignment = HorizontalAlignment::General;
+    // Number format code as Excel writes it ("0.00", "d-mmm-yy", ...); empty for General. Set only by
+    // workbooks read from a file; the object model of this engine does not change it.
+    std::string numberFormat;
 
     const Border& border(Edge e) const { return borders[static_cast<int>(e)]; }
     friend bool operator==(const CellStyle&, const CellStyle&) = default;
@@ -266,7 +269,12 @@ std::uint16_t rowHeightForFont(const Font& font);
 // ---------------------------------------------------------------------------------------------------------
 // Cells and sheets
 
-enum class ValueKind : std::uint8_t { Empty, Text, Number };
+// Boolean cells hold 0 or 1 in `number`; error cells the error's code as the file stores it (0x07 #DIV/0!,
+// 0x2A #N/A, ...; see errorText). A formula read from a file is kept as the value it last showed.
+enum class ValueKind : std::uint8_t { Empty, Text, Number, Boolean, Error };
+
+// The codes of the error values a cell can show, and their texts ("#DIV/0!"); nullptr for other codes.
+const char* errorText(std::uint8_t code);
 
 // A read-only view of one stored cell.
 struct CellView {
@@ -392,6 +400,8 @@ class Worksheet {
     void putCell(std::int32_t row, std::int32_t column, StyleId style);
     void putText(std::int32_t row, std::int32_t column, std::string text);  // text already checked
     void putNumber(std::int32_t row, std::int32_t column, double number);
+    void putBoolean(std::int32_t row, std::int32_t column, bool value);
+    void putError(std::int32_t row, std::int32_t column, std::uint8_t code);  // a code errorText knows
     void setColumn(std::int32_t column, const ColumnInfo& info);
     void setCustomRowHeight(std::int32_t row, std::optional<std::uint16_t> twips);
     void addMergedRangeUnchecked(const CellRange& range);  // validated: no overlap, not a single cell
@@ -404,7 +414,7 @@ class Worksheet {
         std::uint16_t column;  // 1-based
         ValueKind kind;
         StyleId style;
-        std::uint32_t value;  // index into texts_ or numbers_
+        std::uint32_t value;  // index into texts_ or numbers_ (numbers, booleans and errors)
     };
     struct Row {
         std::vector<Cell> cells;    // ascending by column
@@ -438,7 +448,8 @@ class Worksheet {
     std::vector<Row> rows_;  // index row - 1; grows on demand
     std::array<ColumnInfo, kMaxColumns> columns_{};
     std::vector<CellRange> merges_;
-    std::vector<bool> mergeRows_ = std::vector<bool>(kMaxRows, false);  // rows touched by a merged area
+    std::vector<bool> mergeRows_;  // rows touched by a merged area; empty until the first merge
+    bool isMergeRow(std::int32_t row) const { return !mergeRows_.empty() && mergeRows_[row - 1]; }
     std::vector<std::vector<CellRange>> mergeTiles_;  // by tile, row-major; empty until the first merge
     std::vector<std::string> texts_;
     std::vector<double> numbers_;

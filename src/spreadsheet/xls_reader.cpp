@@ -1,7 +1,21 @@
+// Reads Excel 97-2003 workbooks into the workbook model.
+//
+// Kept: worksheets with their cells (text, numbers, booleans, errors, blanks with a format), the value a
+// formula last showed (with the cell's format), cell formats (font, fill, borders, horizontal alignment,
+// number format), column widths, column formats and hidden columns, row heights, merged areas, the palette,
+// the active sheet, and the print set-up (orientation, scale or fit to pages, margins, centring, header and
+// footer, rows repeated at the top).
+//
+// Skipped knowingly, because the model has no place for them: the formulas themselves (only their last
+// values stay), chart sheets, macro and dialog sheets, charts and pictures embedded in a sheet (drawing
+// objects), comments, hyperlinks, data validation, conditional formats, names other than the print titles,
+// rich-text runs and phonetic text inside strings, vertical alignment, wrapping, indent and rotation,
+// protection, outlines, frozen panes and other window settings, and VBA macros (a separate stream).
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 
@@ -9,6 +23,8 @@
 #include "spreadsheet/biff.h"
 #include "spreadsheet/byte_io.h"
 #include "spreadsheet/compound_file.h"
+#include "spreadsheet/mapped_file.h"
+#include "spreadsheet/number_formats.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/xls_codec.h"
 
@@ -36,18 +52,23 @@ class RecordStream {
         }
         pos_ = pos;
     }
-    bool atEnd() const { return pos_ + 4 > stream_.size(); }
+    // Records end at `end` (a sheet's records must not run into the next sheet).
+    void limit(std::size_t end) { end_ = std::min(end, stream_.size()); }
+    std::size_t position() const { return pos_; }
+    bool atEnd() const { return pos_ + 4 > end_; }
     Record next() {
-        if (pos_ + 4 > stream_.size()) {
-            damaged("the workbook stream ends in the middle of a record");
+        if (pos_ + 4 > end_) {
+            damaged(end_ < stream_.size() ? "a sheet runs into the next one"
+                                          : "the workbook stream ends in the middle of a record");
         }
         const std::uint16_t id = static_cast<std::uint16_t>(stream_[pos_] | (stream_[pos_ + 1] << 8));
         const std::size_t len = stream_[pos_ + 2] | (stream_[pos_ + 3] << 8);
         if (len > biff::kMaxBody) {
             damaged("a record is longer than the format allows");
         }
-        if (pos_ + 4 + len > stream_.size()) {
-            damaged("the workbook stream ends in the middle of a record");
+        if (pos_ + 4 + len > end_) {
+            damaged(end_ < stream_.size() ? "a sheet runs into the next one"
+                                          : "the workbook stream ends in the middle of a record");
         }
         Record r{id, pos_, stream_.subspan(pos_ + 4, len)};
         pos_ += 4 + len;
@@ -60,6 +81,7 @@ class RecordStream {
   private:
     std::span<const std::uint8_t> stream_;
     std::size_t pos_ = 0;
+    std::size_t end_ = stream_.size();
 };
 
 std::u16string readChars(bytes::Reader& r, std::size_t count, bool wide) {
@@ -164,6 +186,7 @@ class SstReader {
 
 struct RawXf {
     std::uint16_t font;
+    std::uint16_t format;
     CellStyle style;
 };
 
@@ -201,7 +224,7 @@ RawXf parseXf(std::span<const std::uint8_t> body) {
     bytes::Reader r(body, "an XF record");
     RawXf x;
     x.font = r.u16();
-    r.u16();
+    x.format = r.u16();
     r.u16();
     const std::uint8_t align = r.u8();
     r.skip(3);
@@ -236,6 +259,7 @@ RawXf parseXf(std::span<const std::uint8_t> body) {
 struct SheetData {
     std::string name;
     std::size_t pos;
+    std::size_t end;  // where the next sheet (or the stream) begins: the sheet's records must end by then
 };
 
 // An entry of the EXTERNSHEET table: a SUPBOOK and a range of its sheets.
@@ -319,13 +343,27 @@ struct PendingCell {
     std::int32_t row, column;
     std::uint16_t xf;
     ValueKind kind;
-    std::uint32_t sst;
+    std::uint32_t sst;  // text: index into the strings; boolean or error: the value's code
     double number;
 };
 
+// What the engine needs to hold a sheet (and to save it again), estimated from what the reader found, so
+// that a small file cannot make it hold a huge one (the costs follow how the worksheet stores rows and
+// merged areas, and how the writer writes merged areas).
+constexpr std::size_t kSheetBytes = 16 * 1024;
+constexpr std::size_t kRowBytes = 32;
+constexpr std::size_t kMergeIndexBytes = 2 * 1024 * 1024;
+constexpr std::size_t kMergeTileBytes = 48;
+constexpr std::size_t kMergeTileCells = 16;
+// Saving a merged area writes each of its hidden cells with the area's format: two bytes a cell at least.
+constexpr std::size_t kMergeCellBytes = 2;
+// Beyond 40 bytes per byte of file, a workbook may need this much.
+constexpr std::size_t kMemoryAllowance = 64u * 1024 * 1024;
+
 class BookReader {
   public:
-    explicit BookReader(std::span<const std::uint8_t> stream) : records_(stream) {}
+    BookReader(std::span<const std::uint8_t> stream, std::size_t fileSize)
+        : records_(stream), streamSize_(stream.size()), budget_(kMemoryAllowance + 40 * fileSize) {}
 
     Workbook read() {
         Record bof = records_.next();
@@ -333,6 +371,8 @@ class BookReader {
         std::vector<Font> fonts;
         std::vector<RawXf> xfs;
         std::vector<SheetData> sheets;
+        std::vector<std::size_t> substreams;  // where every BOUNDSHEET's sheet begins, whatever its kind
+        std::map<std::uint16_t, std::string> formats;
         std::vector<std::optional<std::size_t>> worksheetOfBoundSheet;  // per BOUNDSHEET: our sheet index
         std::vector<bool> supBookIsSelf;
         std::vector<SheetReference> sheetReferences;
@@ -358,6 +398,12 @@ class BookReader {
                 case biff::kXf:
                     xfs.push_back(parseXf(r.body));
                     break;
+                case biff::kFormat: {
+                    bytes::Reader f(r.body, "a FORMAT record");
+                    const std::uint16_t index = f.u16();
+                    formats[index] = readString(f, false);
+                    break;
+                }
                 case biff::kWindow1: {
                     bytes::Reader w(r.body, "the WINDOW1 record");
                     w.skip(10);
@@ -387,9 +433,10 @@ class BookReader {
                     const std::uint8_t type = b.u8();
                     std::string name = readString(b, true);
                     worksheetOfBoundSheet.emplace_back();
+                    substreams.push_back(pos);
                     if (type == 0) {
                         worksheetOfBoundSheet.back() = sheets.size();
-                        sheets.push_back(SheetData{std::move(name), pos});
+                        sheets.push_back(SheetData{std::move(name), pos, 0});
                     }
                     break;
                 }
@@ -435,6 +482,7 @@ class BookReader {
         if (fonts.empty()) {
             damaged("the workbook has no fonts");
         }
+        placeSheets(sheets, substreams, records_.position());
         Workbook wb(Workbook::NoSheets{}, fonts[0]);
         if (palette) {
             for (std::uint16_t i = 0; i < 56; ++i) {
@@ -446,6 +494,11 @@ class BookReader {
         for (const RawXf& x : xfs) {
             CellStyle s = x.style;
             s.font = x.font < fonts.size() ? fonts[x.font] : fonts[0];
+            if (auto f = formats.find(x.format); f != formats.end()) {
+                s.numberFormat = f->second == "General" ? std::string() : f->second;
+            } else {
+                s.numberFormat = builtinNumberFormat(x.format);
+            }
             xfStyle_.push_back(wb.styles().intern(s));
         }
         readSst(sstSegments);
@@ -479,6 +532,35 @@ class BookReader {
     }
 
   private:
+    // Each sheet must begin at a place of its own, after the globals and inside the stream; a sheet's
+    // records may run only up to the next sheet's start. So no byte of the stream is read twice, and the
+    // time to read a file grows with its size.
+    void placeSheets(std::vector<SheetData>& sheets, std::vector<std::size_t> starts,
+                     std::size_t globalsEnd) {
+        std::sort(starts.begin(), starts.end());
+        if (std::adjacent_find(starts.begin(), starts.end()) != starts.end()) {
+            damaged("two sheets claim the same place in the workbook stream");
+        }
+        if (!starts.empty() && (starts.front() < globalsEnd || starts.back() >= streamSize_)) {
+            damaged("a sheet lies outside the workbook stream");
+        }
+        for (SheetData& sd : sheets) {
+            const auto next = std::upper_bound(starts.begin(), starts.end(), sd.pos);
+            sd.end = next == starts.end() ? streamSize_ : *next;
+        }
+    }
+
+    // Counts memory the workbook will need against what the file's size allows.
+    void spend(std::size_t bytes) {
+        spent_ += bytes;
+        if (spent_ > budget_) {
+            throw Failure(
+                "The workbook cannot be opened: its sheets, rows and merged areas would need more "
+                "memory than a file of this size can hold (over " +
+                std::to_string(budget_ / (1024 * 1024)) + " MB)");
+        }
+    }
+
     // A record's body joined with the CONTINUE records that follow it.
     std::vector<std::uint8_t> withContinues(const Record& r) {
         std::vector<std::uint8_t> body(r.body.begin(), r.body.end());
@@ -555,11 +637,15 @@ class BookReader {
     }
 
     void readSheet(Workbook& wb, const SheetData& sd) {
+        spend(kSheetBytes);
         records_.seek(sd.pos);
+        records_.limit(sd.end);
         checkBof(records_.next(), 0x0010,
                  "The file is damaged: a sheet does not start where the workbook says");
         Worksheet& ws = wb.addSheet(sd.name);
         std::vector<PendingCell> cells;
+        constexpr std::size_t kNoFormula = SIZE_MAX;
+        std::size_t formulaString = kNoFormula;  // the cell whose text a STRING record brings
         std::vector<CellRange> merges;
         std::map<std::int32_t, std::uint16_t> heights;
         const auto cell = [&](bytes::Reader& r) {
@@ -582,7 +668,8 @@ class BookReader {
                 break;
             }
             if (rec.id == biff::kBof) {
-                damaged("a sheet holds an unexpected sub-stream");
+                skipSubstream();  // an embedded chart: not kept
+                continue;
             }
             bytes::Reader r(rec.body, "a sheet record");
             switch (rec.id) {
@@ -610,8 +697,10 @@ class BookReader {
                     if (first > last || first >= kMaxColumns) {
                         damaged("a column record lies outside the sheet");
                     }
+                    // The width counts whether or not the file marks it as set by the user (LibreOffice
+                    // and others leave that flag off).
                     ColumnInfo info;
-                    info.customWidth = flags & 0x02;
+                    info.customWidth = (flags & 0x02) || width != ws.defaultColumnWidth();
                     info.width = info.customWidth ? width : 0;
                     info.hidden = flags & 0x01;
                     info.style = styleOfXf(xf);
@@ -681,6 +770,61 @@ class BookReader {
                     cells.push_back(c);
                     break;
                 }
+                case biff::kBoolErr: {
+                    PendingCell c = cell(r);
+                    const std::uint8_t value = r.u8();
+                    c.kind = r.u8() ? ValueKind::Error : ValueKind::Boolean;
+                    c.sst = checkedBoolErr(c.kind, value);
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kFormula: {
+                    // Kept as the value it last showed, with its format; the formula itself is not.
+                    PendingCell c = cell(r);
+                    const std::span<const std::uint8_t> v = r.take(8);
+                    formulaString = kNoFormula;
+                    if (v[6] == 0xFF && v[7] == 0xFF) {
+                        switch (v[0]) {
+                            case 0:  // text, in the STRING record that follows
+                                c.kind = ValueKind::Text;
+                                c.sst = static_cast<std::uint32_t>(strings_.size());
+                                strings_.emplace_back();
+                                formulaString = cells.size();
+                                break;
+                            case 1:
+                                c.kind = ValueKind::Boolean;
+                                c.sst = checkedBoolErr(c.kind, v[2]);
+                                break;
+                            case 2:
+                                c.kind = ValueKind::Error;
+                                c.sst = checkedBoolErr(c.kind, v[2]);
+                                break;
+                            case 3:  // empty text
+                                break;
+                            default:
+                                damaged("a formula holds a value of unknown kind");
+                        }
+                    } else {
+                        bytes::Reader n(v, "a FORMULA record");
+                        c.kind = ValueKind::Number;
+                        c.number = n.f64();
+                        if (!std::isfinite(c.number)) {
+                            damaged("a cell holds an invalid number");
+                        }
+                    }
+                    cells.push_back(c);
+                    break;
+                }
+                case biff::kString: {
+                    if (formulaString == kNoFormula) {
+                        break;  // no formula waits for it
+                    }
+                    const std::vector<std::uint8_t> body = withContinues(rec);
+                    bytes::Reader b(body, "a STRING record");
+                    strings_[cells[formulaString].sst] = readString(b, false);
+                    formulaString = kNoFormula;
+                    break;
+                }
                 case biff::kRk: {
                     PendingCell c = cell(r);
                     c.kind = ValueKind::Number;
@@ -722,6 +866,7 @@ class BookReader {
                             damaged("a merged range lies outside the sheet");
                         }
                         if (!m.isSingleCell()) {
+                            spend(mergeCost(m, merges.empty()));
                             merges.push_back(m);
                         }
                     }
@@ -785,6 +930,12 @@ class BookReader {
                     break;
             }
         }
+        records_.limit(streamSize_);
+        std::int32_t lastRow = heights.empty() ? 0 : heights.rbegin()->first;
+        for (const PendingCell& c : cells) {
+            lastRow = std::max(lastRow, c.row);
+        }
+        spend(kRowBytes * static_cast<std::size_t>(lastRow));
         checkMergesApart(merges);
         for (const CellRange& m : merges) {
             ws.addMergedRangeUnchecked(m);
@@ -799,11 +950,44 @@ class BookReader {
                 ws.putText(c.row, c.column, strings_[c.sst]);
             } else if (c.kind == ValueKind::Number) {
                 ws.putNumber(c.row, c.column, c.number);
+            } else if (c.kind == ValueKind::Boolean) {
+                ws.putBoolean(c.row, c.column, c.sst != 0);
+            } else if (c.kind == ValueKind::Error) {
+                ws.putError(c.row, c.column, static_cast<std::uint8_t>(c.sst));
             }
         }
         for (const auto& [row, h] : heights) {
             ws.setCustomRowHeight(row, h);
         }
+    }
+
+    // A chart or other sub-stream inside a sheet, skipped up to its EOF.
+    void skipSubstream() {
+        for (int depth = 1; depth > 0;) {
+            if (records_.atEnd()) {
+                damaged("a sheet has no end");
+            }
+            const std::uint16_t id = records_.next().id;
+            depth += id == biff::kBof ? 1 : id == biff::kEof ? -1 : 0;
+        }
+    }
+
+    static std::uint32_t checkedBoolErr(ValueKind kind, std::uint8_t value) {
+        if (kind == ValueKind::Boolean ? value > 1 : errorText(value) == nullptr) {
+            damaged("a cell holds an unknown boolean or error value");
+        }
+        return value;
+    }
+
+    // The memory a merged area takes in the worksheet's index, which lists it in every tile it touches, and
+    // the bytes saving it again will write.
+    static std::size_t mergeCost(const CellRange& m, bool first) {
+        const std::size_t rows = static_cast<std::size_t>(m.lastRow - 1) / kMergeTileCells -
+                                 static_cast<std::size_t>(m.firstRow - 1) / kMergeTileCells + 1;
+        const std::size_t columns = static_cast<std::size_t>(m.lastColumn - 1) / kMergeTileCells -
+                                    static_cast<std::size_t>(m.firstColumn - 1) / kMergeTileCells + 1;
+        return rows * columns * kMergeTileBytes + static_cast<std::size_t>(m.cellCount()) * kMergeCellBytes +
+               (first ? kMergeIndexBytes : 0);
     }
 
     // Merged areas must not overlap. Swept by first row: the areas still open at a row all cross that row,
@@ -841,6 +1025,9 @@ class BookReader {
     }
 
     RecordStream records_;
+    std::size_t streamSize_;
+    std::size_t budget_;
+    std::size_t spent_ = 0;
     std::vector<StyleId> xfStyle_;
     std::vector<std::string> strings_;
 };
@@ -856,30 +1043,13 @@ Workbook decodeWorkbook(std::span<const std::uint8_t> file) {
         throw Failure(old ? "The file is an older Excel format (Excel 5.0/95), which is not supported"
                           : "The file is not an Excel 97-2003 workbook (it has no Workbook stream)");
     }
-    BookReader reader(stream);
+    BookReader reader(stream, file.size());
     return reader.read();
 }
 
 Workbook loadWorkbook(const std::filesystem::path& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        throw Failure("'" + path.string() + "' could not be found. Check the spelling of the file name.");
-    }
-    const auto size = fs::file_size(path, ec);
-    if (ec) {
-        throw Failure("Cannot read \"" + path.string() + "\": " + ec.message());
-    }
-    if (size > (std::uintmax_t{1} << 31)) {
-        throw Failure("The file \"" + path.string() + "\" is too large for an Excel 97-2003 workbook");
-    }
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-    std::ifstream f(path, std::ios::binary);
-    f.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (!f) {
-        throw Failure("Cannot read \"" + path.string() + "\"");
-    }
-    return decodeWorkbook(data);
+    const MappedFile file(path, kMaxFileSize);
+    return decodeWorkbook(file.bytes());
 }
 
 }  // namespace rw::sheet

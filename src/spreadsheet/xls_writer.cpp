@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -6,6 +7,7 @@
 #include "spreadsheet/biff.h"
 #include "spreadsheet/byte_io.h"
 #include "spreadsheet/compound_file.h"
+#include "spreadsheet/number_formats.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/xls_codec.h"
 
@@ -76,11 +78,28 @@ void putString(RecordSink& s, const std::u16string& str, bool shortCount) {
 }
 
 struct Layout {
-    std::vector<std::uint16_t> xfOfStyle;  // per style id; 0xFFFF = not written
-    std::vector<StyleId> xfStyles;         // styles of XF 16 onwards
-    std::vector<Font> fonts;               // fonts of FONT index 5 onwards
-    std::vector<std::uint16_t> fontOfXf;   // per entry of xfStyles
+    std::vector<std::uint16_t> xfOfStyle;   // per style id; 0xFFFF = not written
+    std::vector<StyleId> xfStyles;          // styles of XF 16 onwards
+    std::vector<Font> fonts;                // fonts of FONT index 5 onwards
+    std::vector<std::uint16_t> fontOfXf;    // per entry of xfStyles
+    std::vector<std::uint16_t> formatOfXf;  // per entry of xfStyles: the number format's index
+    std::vector<std::string> formats;       // codes of the FORMAT records, from index 164 on
 };
+
+// The index of a number format: a built-in one's own, else a FORMAT record of the workbook.
+std::uint16_t formatIndex(Layout& l, const std::string& code) {
+    if (code.empty()) {
+        return 0;
+    }
+    if (auto builtin = builtinNumberFormatIndex(code)) {
+        return *builtin;
+    }
+    auto it = std::find(l.formats.begin(), l.formats.end(), code);
+    if (it == l.formats.end()) {
+        it = l.formats.insert(it, code);
+    }
+    return static_cast<std::uint16_t>(kFirstCustomNumberFormat + (it - l.formats.begin()));
+}
 
 std::uint16_t fontIndex(Layout& l, const Font& f, const Font& defaultFont) {
     if (f == defaultFont) {
@@ -137,10 +156,10 @@ void putStyleXf(RecordSink& s, std::uint16_t font, bool first) {
     s.end();
 }
 
-void putCellXf(RecordSink& s, std::uint16_t font, const CellStyle& st, bool defaultXf) {
+void putCellXf(RecordSink& s, std::uint16_t font, std::uint16_t format, const CellStyle& st, bool defaultXf) {
     s.begin(biff::kXf);
     s.u16(font);
-    s.u16(0);       // General
+    s.u16(format);
     s.u16(0x0001);  // locked, cell XF, parent style XF 0
     s.u8(static_cast<std::uint32_t>(st.alignment) | 0x20);
     s.u8(0);
@@ -539,6 +558,17 @@ class SheetWriter {
                 ++i;
                 continue;
             }
+            if (c.kind == ValueKind::Boolean || c.kind == ValueKind::Error) {
+                s.begin(biff::kBoolErr);
+                s.u16(row);
+                s.u16(c.column);
+                s.u16(c.xf);
+                s.u8(static_cast<std::uint32_t>(c.number));
+                s.u8(c.kind == ValueKind::Error ? 1 : 0);
+                s.end();
+                ++i;
+                continue;
+            }
             if (c.kind == ValueKind::Number) {
                 s.begin(biff::kNumber);
                 s.u16(row);
@@ -665,6 +695,7 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     const Font& defaultFont = wb.defaultFont();
     for (StyleId id : layout.xfStyles) {
         layout.fontOfXf.push_back(fontIndex(layout, wb.styles().style(id).font, defaultFont));
+        layout.formatOfXf.push_back(formatIndex(layout, wb.styles().style(id).numberFormat));
     }
 
     RecordSink s;
@@ -719,12 +750,19 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
     for (const Font& f : layout.fonts) {
         putFont(s, f);
     }
+    const std::uint16_t defaultFormat = formatIndex(layout, wb.styles().style(kDefaultStyle).numberFormat);
+    for (std::size_t i = 0; i < layout.formats.size(); ++i) {
+        s.begin(biff::kFormat);
+        s.u16(static_cast<std::uint32_t>(kFirstCustomNumberFormat + i));
+        putString(s, text::toUtf16(layout.formats[i]), false);
+        s.end();
+    }
     for (int i = 0; i < 15; ++i) {
         putStyleXf(s, 0, i == 0);
     }
-    putCellXf(s, 0, wb.styles().style(kDefaultStyle), true);
+    putCellXf(s, 0, defaultFormat, wb.styles().style(kDefaultStyle), true);
     for (std::size_t i = 0; i < layout.xfStyles.size(); ++i) {
-        putCellXf(s, layout.fontOfXf[i], wb.styles().style(layout.xfStyles[i]), false);
+        putCellXf(s, layout.fontOfXf[i], layout.formatOfXf[i], wb.styles().style(layout.xfStyles[i]), false);
     }
     s.record(biff::kStyle, {0x8000, 0xFF00});
     if (wb.hasCustomPalette()) {
