@@ -51,14 +51,6 @@ lxw_col_t lxwColumn(std::int32_t column) {
     return static_cast<lxw_col_t>(column - 1);
 }
 
-// The printed range of a sheet: its used range, unless the sheet is empty.
-std::optional<CellRange> printArea(const Worksheet& ws) {
-    if (ws.isEmpty()) {
-        return std::nullopt;
-    }
-    return ws.usedRange();
-}
-
 // True when every merged area of every sheet lies within one row: then each sheet can be written strictly
 // row by row, which libxlsxwriter's constant-memory mode needs (an area over several rows fills all its
 // rows at once, so the cells beside it in the lower rows could no longer be written).
@@ -327,7 +319,7 @@ class XlsxExporter {
             check(worksheet_repeat_rows(sheet_, lxwRow(ps.titleRows->first), lxwRow(ps.titleRows->second)),
                   "the rows repeated on each page");
         }
-        if (const std::optional<CellRange> area = printArea(*ws_)) {
+        if (const std::optional<CellRange>& area = ps.printArea) {
             check(worksheet_print_area(sheet_, lxwRow(area->firstRow), lxwColumn(area->firstColumn),
                                        lxwRow(area->lastRow), lxwColumn(area->lastColumn)),
                   "the print area");
@@ -405,6 +397,9 @@ void checkXlsxExport(const Workbook& wb) {
         }
         if (ps.titleRows && !CellRange{ps.titleRows->first, 1, ps.titleRows->second, kMaxColumns}.isValid()) {
             refuse(setup + " repeats rows outside the sheet on each page");
+        }
+        if (ps.printArea && !ps.printArea->isValid()) {
+            refuse(setup + " prints a range outside the sheet");
         }
     }
 }
