@@ -14,17 +14,19 @@
 #include <string>
 #include <utility>
 
-#include "app/main_routines.h"
 #include "app/main_window.h"
 #include "app/temporary_folder.h"
+#include "chart/chart_job.h"
 #include "chart/excel1.h"
 #include "chart/layout.h"
 #include "chart/number_parse.h"
 #include "platform/checked.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/file_names.h"
 #include "platform/safe_file.h"
 #include "preview/preview_window.h"
+#include "widgets/main_routines.h"
 
 namespace rw {
 
@@ -60,47 +62,6 @@ QString makePictureFolder(const QString& folder, const QString& name) {
     }
     return QFile::decodeName(pattern);
 }
-
-// A plain delete of a file: a missing one is a failure, as is one that cannot be removed.
-void deleteFile(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !(info.isFile() || info.isSymLink())) {
-        throw Failure("File not found");
-    }
-    if (!QFile::remove(path)) {
-        throw Failure("Permission denied");
-    }
-}
-
-// The workbook's active sheet, asked for anew by each statement that uses it, as the layout's statements
-// read "the workbook's ActiveSheet". Once the workbook has named its sheet, that sheet is kept: the layout
-// never activates another one.
-class ActiveSheetOf : public automation::Object {
-  public:
-    explicit ActiveSheetOf(Dispatch workbook) : workbook_(std::move(workbook)) {}
-
-    automation::Variant get(std::string_view member, const automation::Args& args) override {
-        return sheet().value(member, args);
-    }
-    void let(std::string_view member, const automation::Args& args,
-             const automation::Variant& value) override {
-        sheet().let(member, args, value);
-    }
-    automation::Variant call(std::string_view member, const automation::Args& args) override {
-        return sheet().call(member, args);
-    }
-
-  private:
-    const Dispatch& sheet() {
-        if (!sheet_) {
-            sheet_ = workbook_.get("ActiveSheet");
-        }
-        return sheet_;
-    }
-
-    Dispatch workbook_;
-    Dispatch sheet_;
-};
 
 }  // namespace
 
@@ -154,8 +115,7 @@ void Form1::runGeneration() {
     };
 
     // Every reference the run takes lives here and is released when it returns, whatever failed.
-    Dispatch excel;      // the first instance: the layout and the save
-    Dispatch workbook;   // its workbook, held until the run ends
+    chart::ChartJob job(trap, factory, chart::ChartJob::AfterReport::GoOn);  // the layout and the save
     Dispatch excel2;     // the second instance: the picture
     Dispatch workbook2;  // the workbook it opened
     QString name;
@@ -188,12 +148,9 @@ void Form1::runGeneration() {
 
     // The chart, in an invisible instance of our own.
     trap.run(108, [&] { mousePointer_.set(kPointerHourglass); });
-    trap.run(110, [&] { excel = factory.createObject(names::kExcelClassName); });
-    trap.run(112, [&] { workbook = automation::toObject(excel.get("Workbooks").call("Add")); });
-    trap.run(114, [&] { excel.let("Visible", false); });
-    chart::layoutFamilyTree(trap, Dispatch(std::make_shared<ActiveSheetOf>(workbook)), Text1->text(),
-                            Text2->text(),
-                            [this](double number, double exponent) { return MyPower(number, exponent); });
+    job.start();
+    job.layOut(Text1->text(), Text2->text(),
+               [this](double number, double exponent) { return MyPower(number, exponent); });
     trap.run(198, [&] { mousePointer_.set(kPointerDefault); });
 
     // A fresh name in the temporary folder, where the file is made for this run alone (owner-only, never
@@ -222,17 +179,15 @@ void Form1::runGeneration() {
             throw;
         }
         pictureFolder = makePictureFolder(temporaryFolder(), name);
+        // The picture is SVG, but the file keeps the name the original program gave its bitmap snapshot.
         picturePath = pictureFolder + QLatin1Char('/') + name + QStringLiteral(".bmp");
     });
 
-    trap.run(216, [&] { workbook.call("SaveAs", {path.toStdString()}); });
-    trap.run(218, [&] { excel.let("DisplayAlerts", false); });
-    trap.run(220, [&] { workbook.call("Close"); });
-    trap.run(222, [&] { excel.call("Quit"); });
-    trap.run(224, [&] { excel.reset(); });
+    job.saveAs(path);
+    job.finish();
 
     const QString pieChart = platform_.programFolder + QStringLiteral("/Pie Chart.xlt");
-    if (trap.test(226, [&] { return QFileInfo(pieChart).isFile(); })) {
+    if (trap.test(226, [&] { return files::isNormalFile(pieChart); })) {
         trap.run(228, [&] { Main::KillFile(pieChart); });
     }
 
@@ -253,7 +208,7 @@ void Form1::runGeneration() {
     trap.run(248, [&] { preview().setExcelFile(path); });
     trap.run(250, [&] { preview().show(); });
     trap.run(252, [&] { hide(); });
-    trap.run(254, [&] { deleteFile(picturePath); });
+    trap.run(254, [&] { files::deleteFile(picturePath); });
     if (!pictureFolder.isEmpty()) {
         QDir().rmdir(pictureFolder);  // only when empty: whatever else is there stays
     }

@@ -8,10 +8,11 @@
 #include <cmath>
 #include <utility>
 
-#include "app/main_routines.h"
+#include "chart/layout.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
 #include "platform/program_names.h"
+#include "widgets/main_routines.h"
 
 namespace rw {
 
@@ -109,14 +110,7 @@ void Form1::untrapped(Body&& body) {
 }
 
 double Form1::MyPower(double number, double exponent) {
-    const double result = std::pow(number, exponent);
-    if (std::isnan(result) && !std::isnan(number) && !std::isnan(exponent)) {
-        throw Failure("Invalid procedure call or argument");
-    }
-    if (std::isinf(result) && std::isfinite(number) && std::isfinite(exponent)) {
-        throw Failure(number == 0.0 ? "Division by zero" : "Overflow");
-    }
-    return result;
+    return chart::MyPower(number, exponent);
 }
 
 void Form1::Form_Load() {
@@ -125,10 +119,7 @@ void Form1::Form_Load() {
         Main::ApplySkin(*this, *SkinFramework1, platform_.programFolder);
         setWindowTitle(kAppTitle);
         setWindowIcon(QIcon(QStringLiteral(":/rootweave/rootweave.svg")));
-        const QString cursorFile = platform_.programFolder + QStringLiteral("/HAND-M.CUR");
-        if (Main::FileExists(cursorFile)) {
-            mousePointer_.setHoverCursor(loadCursorFile(cursorFile));
-        }
+        mousePointer_.loadHoverCursor(platform_.programFolder);
         Main::OpenHomePageAtRandom(platform_.clock, platform_.random, platform_.browser);
         // Each assignment that changes a box's text is stored back at once, so a first start creates both
         // keys. A store that cannot be used warns once, after both boxes are filled.

@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/mouse_pointer.h"
-#include "app/push_button.h"
 #include "app/skin.h"
 #include "platform/seams.h"
+#include "widgets/mouse_pointer.h"
+#include "widgets/push_button.h"
 
 namespace rw {
 

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/main_routines.h"
 #include "platform/failure.h"
+#include "widgets/main_routines.h"
 
 namespace rw {
 

@@ -65,7 +65,14 @@ std::int32_t convertGenerations(const QString& generationsText) {
 }  // namespace
 
 double MyPower(double number, double exponent) {
-    return std::pow(number, exponent);
+    const double result = std::pow(number, exponent);
+    if (std::isnan(result) && !std::isnan(number) && !std::isnan(exponent)) {
+        throw Failure("Invalid procedure call or argument");
+    }
+    if (std::isinf(result) && std::isfinite(number) && std::isfinite(exponent)) {
+        throw Failure(number == 0.0 ? "Division by zero" : "Overflow");
+    }
+    return result;
 }
 
 void layoutFamilyTree(ErrorTrap& trap, const Dispatch& sheet, const QString& nameText,

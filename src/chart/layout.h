@@ -11,8 +11,10 @@
 // generation, written onto a worksheet cell by cell through the automation interface.
 namespace rw::chart {
 
-// number raised to the power exponent. The main window offers it as its public MyPower; the layout is
-// handed it, so the chart code does not depend on the window.
+// number raised to the power exponent, checked: a result that is not a number fails with "Invalid procedure
+// call or argument", an infinite one from finite operands with "Division by zero" (zero to a negative power)
+// or "Overflow". The main window offers it as its public MyPower; the layout is handed it, so a test can
+// hand it another.
 double MyPower(double number, double exponent);
 
 using PowerFunction = std::function<double(double, double)>;

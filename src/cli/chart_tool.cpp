@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/chart_job.h"
 #include "chart/layout.h"
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
@@ -19,6 +20,7 @@
 #include "cli/print_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/file_names.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/xls_codec.h"
 #include "spreadsheet/xlsx_writer.h"
@@ -95,16 +97,6 @@ std::optional<QString> outputProblem(const QString& path) {
     return std::nullopt;
 }
 
-// The same file, as far as the names tell before anything is written.
-bool sameFile(const QString& a, const QString& b) {
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists()) {
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    }
-    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
-}
-
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
 // routine's line labels. Unlike the window, the tool stops as soon as a failure means no usable chart can
 // come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened. With
@@ -112,32 +104,11 @@ bool sameFile(const QString& a, const QString& b) {
 // snapshot does (the run's snapshot step, line 236).
 void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
                   const QString& generations, const QString& savePath, bool takePicture) {
-    Dispatch application;
-    Dispatch workbook;
-    Dispatch sheet;
-    if (!trap.run(110, [&] { application = factory.createObject(names::kExcelClassName); })) {
-        return;
+    chart::ChartJob job(trap, factory, chart::ChartJob::AfterReport::Stop);
+    if (job.start() && job.layOut(name, generations) && job.saveAs(savePath) && takePicture) {
+        trap.run(236, [&] { job.sheet().get("UsedRange").call("CopyPicture"); });
     }
-    const bool made =
-        trap.run(112, [&] { workbook = automation::toObject(application.get("Workbooks").call("Add")); }) &&
-        trap.run(114, [&] { application.let("Visible", false); }) &&
-        trap.run(116, [&] { sheet = workbook.get("ActiveSheet"); });
-    if (made) {
-        const int before = trap.reportsShown();
-        chart::layoutFamilyTree(trap, sheet, name, generations);
-        if (trap.reportsShown() == before) {
-            trap.run(216, [&] { workbook.call("SaveAs", {savePath.toStdString()}); });
-        }
-        if (takePicture && trap.reportsShown() == before) {
-            trap.run(236, [&] { sheet.get("UsedRange").call("CopyPicture"); });
-        }
-        sheet.reset();
-    }
-    trap.run(218, [&] { application.let("DisplayAlerts", false); });
-    if (workbook) {
-        trap.run(220, [&] { workbook.call("Close"); });
-    }
-    trap.run(222, [&] { application.call("Quit"); });
+    job.finish();
 }
 
 }  // namespace
@@ -240,7 +211,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (picture.isEmpty()) {
             return usageError(err, QStringLiteral("--picture needs a file name"));
         }
-        if (sameFile(picture, output)) {
+        if (files::sameTargetName(picture, output)) {
             return usageError(err, QStringLiteral("--picture and --output name the same file"));
         }
     }
@@ -259,7 +230,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (print.isEmpty()) {
             return usageError(err, QStringLiteral("--print needs a file name"));
         }
-        if (sameFile(print, output) || (wantPicture && sameFile(print, picture))) {
+        if (files::sameTargetName(print, output) || (wantPicture && files::sameTargetName(print, picture))) {
             return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
         }
         if (std::optional<QString> problem = outputProblem(print)) {

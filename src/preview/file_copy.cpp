@@ -12,16 +12,6 @@
 
 namespace rw::preview {
 
-bool sameFile(const QString& a, const QString& b) {
-    if (a.isEmpty() || b.isEmpty()) {
-        return false;
-    }
-    std::error_code error;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(a.toStdString()),
-                                                  std::filesystem::path(b.toStdString()), error);
-    return !error && same;
-}
-
 void copyFileReplacing(const QString& source, const QString& target) {
     const QFileInfo info(source);
     if (!info.exists()) {

@@ -4,9 +4,6 @@
 
 namespace rw::preview {
 
-// True when both names lead to the same existing file, however each is spelt (relative parts, links).
-bool sameFile(const QString& a, const QString& b);
-
 // Copies `source` to `target` byte for byte, replacing `target` in one step (safefile::replace): a failed
 // copy leaves nothing under the target name and an existing target untouched, and a target that is no
 // plain file (a folder, a FIFO, a device) is refused. Throws rw::Failure with a description on failure.

@@ -9,20 +9,21 @@
 #include <QMouseEvent>
 #include <cmath>
 
-#include "app/main_routines.h"
 #include "platform/checked.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/file_names.h"
 #include "platform/program_names.h"
 #include "preview/file_copy.h"
 #include "preview/preview_navigation.h"
 #include "preview/workbook_export.h"
+#include "widgets/main_routines.h"
 
 namespace rw {
 
 namespace {
 
-const QString kReportPrefix = QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form2.");
+const QString kForm2ReportPrefix = QString::fromLatin1(names::kReportPrefix) + QStringLiteral(".Form2.");
 
 // Borders: the viewport a sunken edge of 2 pixels, the canvas a plain line of 1, the unscaled copy none.
 // With these the unscaled copy's inner size less 2 is exactly the picture's size.
@@ -30,23 +31,16 @@ constexpr int kViewportBorder = 2;
 constexpr int kCanvasBorder = 1;
 constexpr int kCopyBorder = 0;
 
+// Zoom: a step of a quarter, from a quarter up to four times; a zoomed picture must stay under these sizes
+// (pixels), so the tallest charts stay at their natural size.
+constexpr float kZoomStepSize = 0.25F;
+constexpr float kSmallestZoom = 0.25F;
+constexpr float kLargestZoom = 4.0F;
+constexpr std::int32_t kZoomedWidthLimit = 4000;
+constexpr std::int32_t kZoomedHeightLimit = 9000;
+
 // Largest position a scroll bar takes (its range is that of a 16-bit integer).
 constexpr std::int32_t kScrollMax = 32767;
-
-// A regular file at the path (what a search for normal files finds).
-bool isNormalFile(const QString& path) {
-    if (path.isEmpty()) {
-        return false;
-    }
-    const QFileInfo info(path);
-    return info.exists() && info.isFile();
-}
-
-void deleteFile(const QString& path) {
-    if (!QFile::remove(path)) {
-        throw Failure("Permission denied");
-    }
-}
 
 }  // namespace
 
@@ -175,10 +169,7 @@ void Form2::Form_Load() {
     untrapped([&] {
         Main::SetFormColors(*this);
         Main::CenterForm(*this);
-        const QString cursorFile = platform_.programFolder + QStringLiteral("/HAND-M.CUR");
-        if (Main::FileExists(cursorFile)) {
-            pointer_.setHoverCursor(loadCursorFile(cursorFile));
-        }
+        pointer_.loadHoverCursor(platform_.programFolder);
         mFirstActivate = true;
     });
 }
@@ -243,22 +234,22 @@ void Form2::prepare() {
 // --- Zoom ------------------------------------------------------------------------------------------------
 
 void Form2::PushButton1_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton1_Click"));
-    trap.run(100, [&] { ZoomStep(0); });
+    ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton1_Click"));
+    trap.run(100, [&] { ZoomStep(kZoomIn); });
 }
 
 void Form2::PushButton2_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton2_Click"));
-    trap.run(100, [&] { ZoomStep(1); });
+    ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton2_Click"));
+    trap.run(100, [&] { ZoomStep(kZoomOut); });
 }
 
 void Form2::ZoomStep(std::int32_t direction) {
-    const float value = direction == 0 ? mZoom + 0.25F : mZoom - 0.25F;
+    const float value = direction == kZoomIn ? mZoom + kZoomStepSize : mZoom - kZoomStepSize;
     SetZoom(value);
 }
 
 void Form2::SetZoom(float value) {
-    if (value >= 0.25F && value <= 4.0F) {
+    if (value >= kSmallestZoom && value <= kLargestZoom) {
         mZoom = value;
         DrawZoomed();
     }
@@ -269,7 +260,7 @@ void Form2::DrawZoomed() {
     const double zoomHeight = std::floor(static_cast<double>(mZoom) * mOrigHeight);
     mZoomWidth = round32(zoomWidth);
     mZoomHeight = round32(zoomHeight);
-    if (mZoomWidth < 4000 && mZoomHeight < 9000) {
+    if (mZoomWidth < kZoomedWidthLimit && mZoomHeight < kZoomedHeightLimit) {
         Picture1->clearPicture();
         Picture1->setOuterWidth(mZoomWidth);
         Picture1->setOuterHeight(mZoomHeight);
@@ -411,7 +402,7 @@ void Form2::Picture1_MouseUp(Qt::MouseButton, float, float) {
 // --- Saving ----------------------------------------------------------------------------------------------
 
 void Form2::PushButton6_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton6_Click"));
+    ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton6_Click"));
     QString chosen;
     std::int16_t answer = 0;
     trap.run(100, [&] { CommonDialog1.FileName = QString(); });
@@ -436,7 +427,7 @@ void Form2::PushButton6_Click() {
     }
     if (trap.test(122, [&] { return answer == kAnswerYes; })) {
         trap.run(124, [&] {
-            if (preview::sameFile(chosen, mExcelFile)) {
+            if (files::sameExistingFile(chosen, mExcelFile)) {
                 return;
             }
             // A name ending in .xlsx, whichever filter entry was picked, gets the workbook as .xlsx.
@@ -455,9 +446,9 @@ void Form2::PushButton6_Click() {
 // --- Back and closing ------------------------------------------------------------------------------------
 
 void Form2::PushButton8_Click() {
-    ErrorTrap trap(platform_.messages, kReportPrefix + QStringLiteral("PushButton8_Click"));
-    if (trap.test(100, [&] { return isNormalFile(mExcelFile); })) {
-        trap.run(102, [&] { deleteFile(mExcelFile); });
+    ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton8_Click"));
+    if (trap.test(100, [&] { return files::isNormalFile(mExcelFile); })) {
+        trap.run(102, [&] { files::deleteFile(mExcelFile); });
     }
     trap.run(104, [&] {
         if (mainWindow_ != nullptr) {
@@ -471,8 +462,8 @@ void Form2::closeEvent(QCloseEvent* event) {
     event->accept();
     bool finished = false;
     untrapped([&] {
-        if (isNormalFile(mExcelFile)) {
-            deleteFile(mExcelFile);
+        if (files::isNormalFile(mExcelFile)) {
+            files::deleteFile(mExcelFile);
         }
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();

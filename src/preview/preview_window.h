@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/mouse_pointer.h"
-#include "app/push_button.h"
 #include "platform/seams.h"
 #include "preview/chart_picture.h"
-#include "preview/common_dialog.h"
 #include "preview/picture_box.h"
+#include "widgets/common_dialog.h"
+#include "widgets/mouse_pointer.h"
+#include "widgets/push_button.h"
 
 namespace rw {
 
@@ -36,7 +36,7 @@ class Form2 : public QWidget {
     PushButton* PushButton6;        // "Save Results To Excel File"
     PushButton* PushButton8;        // "< Back"
     preview::PictureBox* Zoom_Ori;  // the unscaled copy, never shown
-    preview::CommonDialog CommonDialog1;
+    CommonDialog CommonDialog1;
 
     // State.
     bool mFirstActivate = false;
@@ -67,6 +67,9 @@ class Form2 : public QWidget {
     void printChart();
 
     // Zoom and scrolling.
+    // ZoomStep's directions: one step in, one step out.
+    static constexpr std::int32_t kZoomIn = 0;
+    static constexpr std::int32_t kZoomOut = 1;
     void ZoomStep(std::int32_t direction);
     void SetZoom(float value);
     void DrawZoomed();

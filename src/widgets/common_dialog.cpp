@@ -1,8 +1,8 @@
-#include "preview/common_dialog.h"
+#include "widgets/common_dialog.h"
 
 #include <QStringList>
 
-namespace rw::preview {
+namespace rw {
 
 void CommonDialog::ShowSave() {
     const QString chosen = dialog_.showSave(DialogTitle, qtFilter(Filter), FileName);
@@ -33,4 +33,4 @@ QString qtFilter(const QString& pipeFilter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-}  // namespace rw::preview
+}  // namespace rw

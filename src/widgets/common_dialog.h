@@ -4,7 +4,7 @@
 
 #include "platform/seams.h"
 
-namespace rw::preview {
+namespace rw {
 
 // The common dialog object the save drives: the members it sets and reads, and ShowSave, which shows the
 // platform's Save As dialog. No default extension, no initial folder, no question about replacing a file.
@@ -27,4 +27,4 @@ class CommonDialog {
 // description that already names its pattern in brackets is used as it stands.
 QString qtFilter(const QString& pipeFilter);
 
-}  // namespace rw::preview
+}  // namespace rw

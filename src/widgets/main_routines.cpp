@@ -1,4 +1,4 @@
-#include "app/main_routines.h"
+#include "widgets/main_routines.h"
 
 #include <QAbstractButton>
 #include <QApplication>

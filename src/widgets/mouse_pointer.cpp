@@ -1,4 +1,4 @@
-#include "app/mouse_pointer.h"
+#include "widgets/mouse_pointer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/failure.h"
+#include "widgets/main_routines.h"
 
 namespace rw {
 
@@ -92,6 +93,13 @@ QCursor loadCursorFile(const QString& path) {
         return QCursor(pixmap, image.width() / 2, image.height() / 2);
     }
     return QCursor(pixmap, std::min(hotX, image.width() - 1), std::min(hotY, image.height() - 1));
+}
+
+void MousePointerControl::loadHoverCursor(const QString& programFolder) {
+    const QString cursorFile = programFolder + QStringLiteral("/HAND-M.CUR");
+    if (Main::FileExists(cursorFile)) {
+        setHoverCursor(loadCursorFile(cursorFile));
+    }
 }
 
 }  // namespace rw

@@ -25,6 +25,9 @@ class MousePointerControl {
     int get() const { return pointer_; }
     void set(int pointer);
     void setHoverCursor(const QCursor& cursor);
+    // The hover cursor both windows use: HAND-M.CUR in the program's folder, when that file exists. A file
+    // that is there but is no cursor fails as loadCursorFile does.
+    void loadHoverCursor(const QString& programFolder);
     bool hasHoverCursor() const { return hover_.has_value(); }
     // An area of the window (a frame) that shows the arrow while the window shows the hover cursor, and the
     // hourglass with the window: the hand belongs to the buttons alone.

@@ -1,4 +1,4 @@
-#include "app/push_button.h"
+#include "widgets/push_button.h"
 
 #include <QFont>
 #include <QMouseEvent>

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 
-#include "app/main_routines.h"
 #include "app/skin.h"
 #include "app_fixture.h"
 #include "platform/failure.h"
+#include "widgets/main_routines.h"
 
 namespace rw::test {
 namespace {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/safe_file.h"
-#include "preview/common_dialog.h"
 #include "preview/preview_window.h"
 #include "spreadsheet/picture_sheets.h"
 #include "spreadsheet/xls_codec.h"
@@ -276,18 +275,6 @@ TEST_F(SaveTest, AnXlsxThatCannotBeMadeIsReportedAndLeavesNothing) {
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{QStringLiteral("qarlow87654321.xls")});
     }
-}
-
-TEST(CommonDialog, FilterTextBecomesQtEntries) {
-    EXPECT_EQ(preview::qtFilter(QStringLiteral("Excel Files (*.xls)|*.xls|")),
-              QStringLiteral("Excel Files (*.xls)"));
-    EXPECT_EQ(preview::qtFilter(QStringLiteral("Text|*.txt;*.csv|All Files (*.*)|*.*")),
-              QStringLiteral("Text (*.txt *.csv);;All Files (*.*)"));
-    test::ScriptedSaveDialog dialog;
-    preview::CommonDialog common(dialog);
-    common.FileName = QStringLiteral("keep.xls");
-    common.ShowSave();  // cancelled
-    EXPECT_EQ(common.FileName, QStringLiteral("keep.xls"));
 }
 
 }  // namespace

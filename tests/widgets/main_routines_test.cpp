@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <cmath>
 
-#include "app/main_routines.h"
 #include "platform/program_names.h"
 #include "platform/qt_seams.h"
 #include "support/scripted_seams.h"
+#include "widgets/main_routines.h"
 
 namespace rw::test {
 namespace {
