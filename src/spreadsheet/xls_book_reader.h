@@ -67,14 +67,19 @@ class BookReader {
         std::uint16_t id;
         Handler handle;
     };
-    static const SheetRecordHandler* handlerFor(std::uint16_t id);
+    static Handler handlerFor(std::uint16_t id);
 
     void placeSheets(std::vector<SheetData>& sheets, std::vector<std::size_t> starts, std::size_t globalsEnd);
     void spend(std::size_t bytes);
     std::vector<std::uint8_t> withContinues(const Record& r);
     static void checkBof(const Record& r, std::uint16_t type, const char* message);
     void readSst(const std::vector<std::span<const std::uint8_t>>& segments);
-    StyleId styleOfXf(std::uint16_t xf) const;
+    StyleId styleOfXf(std::uint16_t xf) const {
+        if (xf >= xfStyle_.size()) {
+            damaged("a cell refers to a cell format that does not exist");
+        }
+        return xfStyle_[xf];
+    }
     void readSheet(Workbook& wb, const SheetData& sd);
     void skipSubstream();
 

@@ -200,13 +200,6 @@ void BookReader::checkBof(const Record& r, std::uint16_t type, const char* messa
     }
 }
 
-StyleId BookReader::styleOfXf(std::uint16_t xf) const {
-    if (xf >= xfStyle_.size()) {
-        damaged("a cell refers to a cell format that does not exist");
-    }
-    return xfStyle_[xf];
-}
-
 void BookReader::readSheet(Workbook& wb, const SheetData& sd) {
     spend(kSheetBytes);
     records_.seek(sd.pos);
@@ -225,9 +218,9 @@ void BookReader::readSheet(Workbook& wb, const SheetData& sd) {
             skipSubstream();  // an embedded chart: not kept
             continue;
         }
-        if (const SheetRecordHandler* h = handlerFor(rec.id)) {
+        if (const Handler handle = handlerFor(rec.id)) {
             bytes::Reader r(rec.body, "a sheet record");
-            (this->*h->handle)(sheet, rec, r);
+            (this->*handle)(sheet, rec, r);
         }
     }
     records_.limit(streamSize_);
@@ -276,42 +269,48 @@ void BookReader::skipSubstream() {
     }
 }
 
-const BookReader::SheetRecordHandler* BookReader::handlerFor(std::uint16_t id) {
-    // The sheet records the reader keeps, by record number (ascending, for the search); all others are
-    // skipped.
+BookReader::Handler BookReader::handlerFor(std::uint16_t id) {
+    // The sheet records the reader keeps, by group; all others are skipped.
     static constexpr SheetRecordHandler kSheetRecords[] = {
+        // Cells.
+        {biff::kLabelSst, &BookReader::readLabelSst},
+        {biff::kLabel, &BookReader::readLabel},
+        {biff::kNumber, &BookReader::readNumber},
+        {biff::kRk, &BookReader::readRk},
+        {biff::kMulRk, &BookReader::readMulRk},
+        {biff::kBlank, &BookReader::readBlank},
+        {biff::kMulBlank, &BookReader::readMulBlank},
+        {biff::kBoolErr, &BookReader::readBoolErr},
         {biff::kFormula, &BookReader::readFormula},
+        {biff::kString, &BookReader::readFormulaString},
+        // Sheet structure.
+        {biff::kDefaultRowHeight, &BookReader::readDefaultRowHeight},
+        {biff::kDefColWidth, &BookReader::readDefColWidth},
+        {biff::kColInfo, &BookReader::readColInfo},
+        {biff::kRow, &BookReader::readRow},
+        {biff::kMergeCells, &BookReader::readMergeCells},
+        // Print set-up.
         {biff::kHeader, &BookReader::readHeaderFooter},
         {biff::kFooter, &BookReader::readHeaderFooter},
+        {biff::kHCenter, &BookReader::readCentering},
+        {biff::kVCenter, &BookReader::readCentering},
         {biff::kLeftMargin, &BookReader::readMargin},
         {biff::kRightMargin, &BookReader::readMargin},
         {biff::kTopMargin, &BookReader::readMargin},
         {biff::kBottomMargin, &BookReader::readMargin},
-        {biff::kDefColWidth, &BookReader::readDefColWidth},
-        {biff::kColInfo, &BookReader::readColInfo},
         {biff::kWsBool, &BookReader::readWsBool},
-        {biff::kHCenter, &BookReader::readCentering},
-        {biff::kVCenter, &BookReader::readCentering},
         {biff::kSetup, &BookReader::readSetup},
-        {biff::kMulRk, &BookReader::readMulRk},
-        {biff::kMulBlank, &BookReader::readMulBlank},
-        {biff::kMergeCells, &BookReader::readMergeCells},
-        {biff::kLabelSst, &BookReader::readLabelSst},
-        {biff::kBlank, &BookReader::readBlank},
-        {biff::kNumber, &BookReader::readNumber},
-        {biff::kLabel, &BookReader::readLabel},
-        {biff::kBoolErr, &BookReader::readBoolErr},
-        {biff::kString, &BookReader::readFormulaString},
-        {biff::kRow, &BookReader::readRow},
-        {biff::kDefaultRowHeight, &BookReader::readDefaultRowHeight},
-        {biff::kRk, &BookReader::readRk},
     };
-    static_assert(std::is_sorted(std::begin(kSheetRecords), std::end(kSheetRecords),
-                                 [](const auto& a, const auto& b) { return a.id < b.id; }));
-    const auto* it =
-        std::lower_bound(std::begin(kSheetRecords), std::end(kSheetRecords), id,
-                         [](const SheetRecordHandler& h, std::uint16_t key) { return h.id < key; });
-    return it != std::end(kSheetRecords) && it->id == id ? it : nullptr;
+    // Looked up by record number in a table as long as the largest number kept, as quick as a switch.
+    static constexpr std::size_t kIdLimit = biff::kRk + 1;
+    static constexpr auto kById = [] {
+        std::array<Handler, kIdLimit> byId{};
+        for (const SheetRecordHandler& h : kSheetRecords) {
+            byId[h.id] = h.handle;  // a number past kIdLimit does not compile
+        }
+        return byId;
+    }();
+    return id < kIdLimit ? kById[id] : nullptr;
 }
 
 }  // namespace xls
