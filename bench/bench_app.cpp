@@ -16,8 +16,9 @@ void BM_KeystrokeStored(benchmark::State& state) {
     QTemporaryDir dir;
     rw::test::ScriptedPlatform seams;
     rw::QtSettingsStore store(dir.filePath("Tolvane/Rootweave.conf"));
-    rw::Platform platform{seams.messages,  seams.browser,   seams.clock,      seams.random,     store,
-                          seams.clipboard, seams.processes, seams.saveDialog, seams.programEnd, dir.path()};
+    rw::Platform platform{
+        seams.messages,  seams.browser,    seams.clock,      seams.random,      store,     seams.clipboard,
+        seams.processes, seams.saveDialog, seams.programEnd, seams.printDialog, dir.path()};
     rw::Form1 form(platform);
     form.Form_Load();
     form.Text1->clear();

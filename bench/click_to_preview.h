@@ -31,6 +31,7 @@ class ClickToPreview {
         qputenv("temp", QFile::encodeName(temp_.path()));
         chart::registerPictureFonts();
         factory_.setNewSheetPageSetup(chart::chartPageSetup());
+        factory_.setPrintAreaOverUsedRange(true);
         form_.setGenerationRun(factory_, lookup_, [this]() -> Form2& {
             if (!preview_) {
                 preview_ = std::make_unique<Form2>(platform_, &form_);
@@ -63,9 +64,9 @@ class ClickToPreview {
     QTemporaryDir temp_;
     test::ScriptedPlatform seams_;
     QtClipboard clipboard_;
-    Platform platform_{seams_.messages,   seams_.browser, seams_.clock,     seams_.random,
-                       seams_.settings,   clipboard_,     seams_.processes, seams_.saveDialog,
-                       seams_.programEnd, temp_.path()};
+    Platform platform_{seams_.messages,   seams_.browser,     seams_.clock,     seams_.random,
+                       seams_.settings,   clipboard_,         seams_.processes, seams_.saveDialog,
+                       seams_.programEnd, seams_.printDialog, temp_.path()};
     chart::PictureClipboard pictures_{clipboard_};
     chart::EngineFactory factory_{pictures_.sink()};
     NoRunningExcel lookup_;

@@ -37,6 +37,7 @@ double peakMegabytes() {
 void layOutAndSave(int generations, const QString& workbook, rw::MessageBoxes& boxes) {
     rw::chart::EngineFactory factory;
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    factory.setPrintAreaOverUsedRange(true);
     Dispatch excel(factory.createObject(rw::names::kExcelClassName));
     Dispatch book(rw::automation::toObject(excel.get("Workbooks").call("Add")));
     excel.let("Visible", false);

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     rw::chart::PictureClipboard pictures(platform.clipboard);
     rw::chart::EngineFactory factory(pictures.sink());
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    factory.setPrintAreaOverUsedRange(true);
     rw::chart::RunningExcelLookup lookup(platform.processes);
 
     rw::Form1 form(platform.platform());

@@ -83,6 +83,7 @@ struct AppCore {
     EngineFactory::PictureSink copyPicture;
     EngineFactory::SaveSink saveAs;
     sheet::PageSetup newSheetPageSetup;
+    bool printAreaOverUsedRange = false;
     void check() const {
         if (quit) {
             throw Failure("Automation error: the spreadsheet application has quit");
@@ -100,6 +101,7 @@ struct BookState {
     std::weak_ptr<AppState> app;
     std::string name;
     bool closed = false;
+    bool printAreaOverUsedRange = false;  // made by Workbooks.Add while the factory asked for it
     void check() const {
         core->check();
         if (closed) {

@@ -44,6 +44,12 @@ class WorkbookObject : public automation::Object {
             if (path.empty()) {
                 throw Failure("SaveAs needs a file name");
             }
+            if (book_->printAreaOverUsedRange) {
+                for (std::size_t i = 0; i < book_->workbook.sheetCount(); ++i) {
+                    sheet::Worksheet& ws = book_->workbook.sheet(i);
+                    ws.pageSetup().printArea = ws.usedRange();
+                }
+            }
             if (book_->core->saveAs) {
                 book_->core->saveAs(book_->workbook, path);
             } else {

@@ -37,6 +37,7 @@ class WorkbooksObject : public automation::Object {
                 workbook.sheet(i).pageSetup() = app_->core->newSheetPageSetup;
             }
             auto b = std::make_shared<BookState>(std::move(workbook), app_->core, app_);
+            b->printAreaOverUsedRange = app_->core->printAreaOverUsedRange;
             b->name = "Book" + std::to_string(++app_->booksAdded);
             app_->books.push_back(b);
             return makeWorkbook(b);

@@ -17,6 +17,7 @@ automation::ObjectRef EngineFactory::createObject(const std::string& className) 
     app->core->copyPicture = copyPicture_;
     app->core->saveAs = saveAs_;
     app->core->newSheetPageSetup = newSheetPageSetup_;
+    app->core->printAreaOverUsedRange = printAreaOverUsedRange_;
     return binding::makeApplication(app);
 }
 

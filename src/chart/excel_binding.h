@@ -23,6 +23,9 @@ class EngineFactory : public automation::ObjectFactory {
     // keep their own.
     void setNewSheetPageSetup(const sheet::PageSetup& pageSetup) { newSheetPageSetup_ = pageSetup; }
     const sheet::PageSetup& newSheetPageSetup() const { return newSheetPageSetup_; }
+    // When set, every sheet of a workbook made by Workbooks.Add prints exactly its used range: SaveAs sets
+    // the sheet's print area to it. Like the page set-up, it is taken when an application is created.
+    void setPrintAreaOverUsedRange(bool on) { printAreaOverUsedRange_ = on; }
     // Where Workbook.SaveAs puts the workbook. Unset, it writes the named file (in one step, through
     // safefile::replace); a caller that must write several files in an order of its own (rootweave-chart:
     // the picture first) takes the workbook here, with the name it was given, and writes it itself.
@@ -35,6 +38,7 @@ class EngineFactory : public automation::ObjectFactory {
     PictureSink copyPicture_;
     SaveSink saveAs_;
     sheet::PageSetup newSheetPageSetup_;
+    bool printAreaOverUsedRange_ = false;
 };
 
 }  // namespace rw::chart

@@ -16,6 +16,7 @@
 #include "chart/picture_clipboard.h"
 #include "cli/native_names.h"
 #include "cli/picture_file.h"
+#include "cli/print_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
 #include "platform/safe_file.h"
@@ -31,6 +32,7 @@ const QString kTool = QStringLiteral("rootweave-chart");
 
 const QString kUsage = QStringLiteral(
     "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]\n"
+    "                       [--print FILE.pdf [--paper a4|letter]]\n"
     "\n"
     "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
     "\n"
@@ -44,13 +46,17 @@ const QString kUsage = QStringLiteral(
     "                    64 million pixels (charts of up to 9 generations); a PDF page is at most 200 "
     "inches\n"
     "                    a side, a larger chart is scaled down to fit. An existing file is replaced.\n"
+    "  --print FILE.pdf  also print the chart into a PDF file, page by page as the workbook's page set-up\n"
+    "                    prints it: landscape, one page wide, the heading on every page, \"Page N of M\".\n"
+    "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Each file is replaced in one step, the picture before the workbook: a stopped or failed run leaves\n"
-    "no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
+    "Each file is replaced in one step, the picture and the printed pages before the workbook: a stopped or\n"
+    "failed run leaves no half-written file, and an earlier file is kept unless the message says it was\n"
+    "replaced.\n"
     "\n"
-    "Exit status: 0 when the workbook (and the picture) was written, 1 when either could not be made or\n"
-    "written, 2 for a bad command line or a refused number of generations.\n");
+    "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
+    "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
@@ -174,8 +180,11 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption outputOption(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption pictureOption(QStringLiteral("picture"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption printOption(QStringLiteral("print"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption paperOption(QStringLiteral("paper"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({generationsOption, nameOption, outputOption, pictureOption, helpOption});
+    parser.addOptions(
+        {generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption, helpOption});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
     if (!parser.parse(arguments)) {
@@ -191,7 +200,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     for (const QCommandLineOption* option :
-         {&generationsOption, &nameOption, &outputOption, &pictureOption}) {
+         {&generationsOption, &nameOption, &outputOption, &pictureOption, &printOption, &paperOption}) {
         if (parser.values(*option).size() > 1) {
             return usageError(err,
                               QStringLiteral("--%1 is given more than once").arg(option->names().first()));
@@ -230,6 +239,28 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         }
         if (sameFile(picture, output)) {
             return usageError(err, QStringLiteral("--picture and --output name the same file"));
+        }
+    }
+    const bool wantPrint = parser.isSet(printOption);
+    const QString print = parser.value(printOption);
+    const std::optional<QPageSize> paper =
+        paperNamed(parser.isSet(paperOption) ? parser.value(paperOption) : QStringLiteral("a4"));
+    if (!paper) {
+        return usageError(
+            err, QStringLiteral("unknown paper '%1': use a4 or letter").arg(parser.value(paperOption)));
+    }
+    if (parser.isSet(paperOption) && !wantPrint) {
+        return usageError(err, QStringLiteral("--paper goes with --print"));
+    }
+    if (wantPrint) {
+        if (print.isEmpty()) {
+            return usageError(err, QStringLiteral("--print needs a file name"));
+        }
+        if (sameFile(print, output) || (wantPicture && sameFile(print, picture))) {
+            return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
+        }
+        if (std::optional<QString> problem = outputProblem(print)) {
+            return failed(err, *problem);
         }
     }
     if (std::optional<QString> problem = outputProblem(output)) {
@@ -287,6 +318,30 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
         }
     }
+    // The pages are printed from the workbook as saved, so they and the file agree; like the picture, they
+    // are written before the workbook.
+    if (wantPrint) {
+        QString problem;
+        try {
+            const QByteArray bytes = printWorkbook(*image, *paper);
+            try {
+                safefile::replace(bytesFromArgument(print),
+                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                            static_cast<std::size_t>(bytes.size())));
+            } catch (const safefile::Error& e) {
+                problem = QStringLiteral("cannot write the print file %1: %2")
+                              .arg(print, QString::fromStdString(e.reason()));
+            }
+        } catch (const std::exception& e) {
+            problem = QStringLiteral("cannot print %1: %2").arg(print, QString::fromUtf8(e.what()));
+        }
+        if (!problem.isEmpty()) {
+            if (wantPicture) {
+                problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
+            }
+            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+        }
+    }
     try {
         safefile::replace(bytesFromArgument(output), *image);
     } catch (const safefile::Error& e) {
@@ -300,6 +355,9 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     out << "Wrote " << output << "\n";
     if (wantPicture) {
         out << "Wrote " << picture << "\n";
+    }
+    if (wantPrint) {
+        out << "Wrote " << print << "\n";
     }
     out.flush();
     return kExitOk;

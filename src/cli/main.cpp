@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
     rw::chart::EngineFactory factory(pictures.sink());
     factory.setSaveAs(workbooks.sink());
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
+    factory.setPrintAreaOverUsedRange(true);
     // The arguments as bytes: a file name that is not UTF-8 keeps its every byte.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {

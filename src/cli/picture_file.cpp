@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "platform/failure.h"
+#include "preview/chart_picture.h"
 
 namespace rw::cli {
 
@@ -47,8 +48,12 @@ QByteArray png(const sheet::RangePicture& picture, const QByteArray& svg) {
 QByteArray pdf(const sheet::RangePicture& picture, const QByteArray& svg) {
     needGuiApplication();
     chart::registerPictureFonts();
-    QSvgRenderer renderer(chart::pictureForQtRenderer(svg));
-    if (!renderer.isValid()) {
+    // Drawn from the picture's own display list rather than by Qt's SVG renderer, which would turn the text
+    // into outlines: in the PDF the text stays text, to select and search.
+    std::shared_ptr<const preview::ChartPicture> drawing;
+    try {
+        drawing = preview::ChartPicture::fromSvg(chart::pictureForQtRenderer(svg));
+    } catch (const Failure&) {
         fail(QStringLiteral("the picture could not be read for PDF"));
     }
     const QSizeF page = pdfPageSize(picture.width, picture.height);
@@ -71,7 +76,8 @@ QByteArray pdf(const sheet::RangePicture& picture, const QByteArray& svg) {
             fail(QStringLiteral("the PDF could not be started"));
         }
         painter.fillRect(QRectF(QPointF(0, 0), page), Qt::white);
-        renderer.render(&painter, QRectF(QPointF(0, 0), page));
+        painter.scale(page.width() / drawing->size().width(), page.height() / drawing->size().height());
+        drawing->paint(painter, QRectF(QPointF(0, 0), QSizeF(drawing->size())));
         if (!painter.end()) {
             fail(QStringLiteral("the PDF could not be finished"));
         }

@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTime>
@@ -208,6 +210,11 @@ void configureSaveDialog(QFileDialog& dialog, const QString& title, const QStrin
     if (!fileName.isEmpty()) {
         dialog.selectFile(fileName);
     }
+}
+
+bool QtPrintDialog::choosePrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString QtSaveFileDialog::showSave(const QString& title, const QString& filter, const QString& fileName) {

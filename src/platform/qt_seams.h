@@ -83,6 +83,11 @@ class QtSaveFileDialog : public SaveFileDialog {
     QString showSave(const QString& title, const QString& filter, const QString& fileName) override;
 };
 
+class QtPrintDialog : public PrintDialog {
+  public:
+    bool choosePrinter(QPrinter& printer) override;
+};
+
 class QtProgramEnd : public ProgramEnd {
   public:
     [[noreturn]] void endProgram(int status) override;
@@ -99,12 +104,13 @@ struct QtPlatform {
     ProcProcessLookup processes;
     QtSaveFileDialog saveDialog;
     QtProgramEnd programEnd;
+    QtPrintDialog printDialog;
     QString programFolder;
 
     QtPlatform();
     Platform platform() {
-        return Platform{messages,  browser,   clock,      random,     settings,
-                        clipboard, processes, saveDialog, programEnd, programFolder};
+        return Platform{messages,  browser,    clock,      random,      settings,     clipboard,
+                        processes, saveDialog, programEnd, printDialog, programFolder};
     }
 };
 

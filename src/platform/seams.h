@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <cstdint>
 
+class QPrinter;
+
 // The small interfaces through which the windows reach everything a test must be able to answer: modal
 // message boxes, the browser, the clock and random numbers, the settings store, the clipboard, the process
 // list, the Save As dialog and the end of the program. Production wires the Qt implementations; tests wire
@@ -85,6 +87,14 @@ class SaveFileDialog {
     virtual QString showSave(const QString& title, const QString& filter, const QString& fileName) = 0;
 };
 
+class PrintDialog {
+  public:
+    virtual ~PrintDialog() = default;
+    // Shows the desktop's modal print dialog for `printer` (which the dialog may reconfigure: printer, paper,
+    // pages, printing to a file). Returns false when cancelled.
+    virtual bool choosePrinter(QPrinter& printer) = 0;
+};
+
 class ProgramEnd {
   public:
     virtual ~ProgramEnd() = default;
@@ -103,6 +113,7 @@ struct Platform {
     ProcessLookup& processes;
     SaveFileDialog& saveDialog;
     ProgramEnd& programEnd;
+    PrintDialog& printDialog;
     QString programFolder;  // folder of the executable, no trailing separator
 };
 

@@ -165,6 +165,7 @@ void Form2::buildControls() {
     connect(Picture1, &preview::PictureBox::mouseReleased, this, [this](Qt::MouseButton b, QPointF at) {
         Picture1_MouseUp(b, static_cast<float>(at.x()), static_cast<float>(at.y()));
     });
+    installPrinting();
 }
 
 // --- Loading, hand-over, activation -------------------------------------------------------------------

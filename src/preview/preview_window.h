@@ -63,6 +63,9 @@ class Form2 : public QWidget {
 
     MousePointerControl& mousePointer() { return pointer_; }
 
+    // Ctrl+P: the desktop's print dialog, then the workbook's pages on the chosen printer (or PDF file).
+    void printChart();
+
     // Zoom and scrolling.
     void ZoomStep(std::int32_t direction);
     void SetZoom(float value);
@@ -92,6 +95,7 @@ class Form2 : public QWidget {
 
   private:
     void buildControls();
+    void installPrinting();
     void prepare();
     // Gives a scroll bar its range and step for a canvas of outer size `canvas` in a viewport of outer
     // size `viewport`.

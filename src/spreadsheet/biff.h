@@ -89,8 +89,10 @@ inline constexpr std::uint16_t kBof = 0x0809;
 
 // A SUPBOOK whose cch field holds this value refers to the workbook itself.
 inline constexpr std::uint16_t kSupBookSelf = 0x0401;
-// NAME option bit of a built-in name, and the one-character code of the built-in Print_Titles.
+// NAME option bit of a built-in name, and the one-character codes of the built-in Print_Area and
+// Print_Titles.
 inline constexpr std::uint16_t kNameBuiltin = 0x0020;
+inline constexpr std::uint8_t kBuiltinPrintArea = 0x06;
 inline constexpr std::uint8_t kBuiltinPrintTitles = 0x07;
 // Formula tokens found in print-title names.
 inline constexpr std::uint8_t kPtgUnion = 0x10;

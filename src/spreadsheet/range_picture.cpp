@@ -267,8 +267,9 @@ std::string numberText(double n) {
 
 class Renderer {
   public:
-    Renderer(const Worksheet& sheet, const CellRange& range)
-        : sheet_(sheet),
+    Renderer(const Worksheet& sheet, const CellRange& range, bool gridlines)
+        : gridlines_(gridlines),
+          sheet_(sheet),
           book_(sheet.workbook()),
           g_(rangeGeometry(sheet, range)),
           range_(range),
@@ -300,7 +301,9 @@ class Renderer {
             .raw("\" fill=\"")
             .color(packed(kBackgroundColor))
             .raw("\"/>\n");
-        writeGridlines(out);
+        if (gridlines_) {
+            writeGridlines(out);
+        }
         writeFills(out);
         writeStrokes(out, horizontal_, true);
         writeStrokes(out, vertical_, false);
@@ -629,6 +632,7 @@ class Renderer {
 
     static constexpr std::size_t kSubpathsPerPath = 4096;
 
+    bool gridlines_;
     const Worksheet& sheet_;
     const Workbook& book_;
     RangeGeometry g_;
@@ -642,8 +646,8 @@ class Renderer {
 
 }  // namespace
 
-RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range) {
-    return Renderer(sheet, range).run();
+RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines) {
+    return Renderer(sheet, range, gridlines).run();
 }
 
 }  // namespace rw::sheet

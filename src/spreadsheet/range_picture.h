@@ -56,7 +56,8 @@ struct RangePicture {
     std::int32_t height = 0;
 };
 
-// Draws the range. Fails with a clear description for a range outside the sheet.
-RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range);
+// Draws the range; without `gridlines`, as it prints (the background and what the cells draw). Fails with a
+// clear description for a range outside the sheet.
+RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines = true);
 
 }  // namespace rw::sheet

@@ -43,6 +43,8 @@ struct PageSetup {
     std::uint16_t fitWidth = 1;   // pages across (0 = as many as needed)
     std::uint16_t fitHeight = 1;  // pages down (0 = as many as needed)
     std::optional<std::pair<std::int32_t, std::int32_t>> titleRows;  // rows repeated at the top
+    // The cells that print (the built-in name Print_Area); none leaves the choice to the spreadsheet program.
+    std::optional<CellRange> printArea;
     bool centerHorizontally = false;
     bool centerVertically = false;
     std::string header;  // in Excel's header/footer code, e.g. "&CPage &P of &N"

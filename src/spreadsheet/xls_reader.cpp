@@ -269,18 +269,19 @@ struct SheetReference {
     std::uint16_t lastSheet;
 };
 
-// A Print_Titles name as found in the globals, before its reference is resolved.
-struct PrintTitles {
-    std::uint16_t sheet;             // position among all BOUNDSHEET records
-    std::uint16_t reference;         // index into the EXTERNSHEET table
-    std::int32_t firstRow, lastRow;  // 1-based
+// A Print_Area or Print_Titles name as found in the globals, before its reference is resolved.
+struct PrintName {
+    std::uint16_t sheet;      // position among all BOUNDSHEET records
+    std::uint16_t reference;  // index into the EXTERNSHEET table
+    bool isArea;              // Print_Area, else Print_Titles (whole rows)
+    CellRange range;
 };
 
 // The rows of a Print_Titles formula: one reference to whole rows, alone or beside a reference to whole
 // columns (the union Excel writes when both are set). Anything else is not a form this engine keeps, and
 // yields nothing.
-std::optional<PrintTitles> printTitleRows(std::span<const std::uint8_t> rgce, std::uint16_t sheet) {
-    std::optional<PrintTitles> rows;
+std::optional<PrintName> printTitleRows(std::span<const std::uint8_t> rgce, std::uint16_t sheet) {
+    std::optional<PrintName> rows;
     std::size_t p = 0;
     const auto word = [&](std::size_t at) {
         return static_cast<std::uint16_t>(rgce[at] | (rgce[at + 1] << 8));
@@ -310,10 +311,27 @@ std::optional<PrintTitles> printTitleRows(std::span<const std::uint8_t> rgce, st
         const std::uint16_t lastColumn = word(p + 8) & 0x3FFF;
         p += 10;
         if (firstColumn == 0 && lastColumn >= biff::kLastColumnIndex && firstRow <= lastRow && !rows) {
-            rows = PrintTitles{sheet, reference, firstRow + 1, lastRow + 1};
+            rows = PrintName{sheet, reference, false, CellRange::wholeRows(firstRow + 1, lastRow + 1)};
         }
     }
     return rows;
+}
+
+// The cells of a Print_Area formula: one reference to a block of cells on one sheet. Several blocks are not a
+// form this engine keeps, and yield nothing.
+std::optional<PrintName> printAreaRange(std::span<const std::uint8_t> rgce, std::uint16_t sheet) {
+    if (rgce.size() != 11 || (rgce[0] != biff::kPtgArea3d && rgce[0] != biff::kPtgArea3d + 0x20 &&
+                              rgce[0] != biff::kPtgArea3d + 0x40)) {
+        return std::nullopt;
+    }
+    const auto word = [&](std::size_t at) {
+        return static_cast<std::int32_t>(rgce[at] | (rgce[at + 1] << 8));
+    };
+    const CellRange range{word(3) + 1, (word(7) & 0x3FFF) + 1, word(5) + 1, (word(9) & 0x3FFF) + 1};
+    if (!range.isValid()) {
+        return std::nullopt;
+    }
+    return PrintName{sheet, static_cast<std::uint16_t>(word(1)), true, range};
 }
 
 // A margin as the file stores it, or the default where the value makes no sense.
@@ -358,7 +376,7 @@ class BookReader {
         std::vector<std::optional<std::size_t>> worksheetOfBoundSheet;  // per BOUNDSHEET: our sheet index
         std::vector<bool> supBookIsSelf;
         std::vector<SheetReference> sheetReferences;
-        std::vector<PrintTitles> printTitles;
+        std::vector<PrintName> printNames;
         std::vector<std::span<const std::uint8_t>> sstSegments;
         std::optional<std::array<Rgb, 56>> palette;
         std::size_t activeTab = 0;
@@ -446,8 +464,8 @@ class BookReader {
                 }
                 case biff::kName: {
                     const std::vector<std::uint8_t> body = withContinues(r);
-                    if (auto titles = readName(body)) {
-                        printTitles.push_back(*titles);
+                    if (auto name = readName(body)) {
+                        printNames.push_back(*name);
                     }
                     break;
                 }
@@ -490,7 +508,7 @@ class BookReader {
         for (const SheetData& sd : sheets) {
             readSheet(wb, sd);
         }
-        for (const PrintTitles& t : printTitles) {
+        for (const PrintName& t : printNames) {
             if (t.reference >= sheetReferences.size()) {
                 damaged("a name refers to a sheet reference that does not exist");
             }
@@ -501,8 +519,12 @@ class BookReader {
             const bool ownSheet = ref.supBook < supBookIsSelf.size() && supBookIsSelf[ref.supBook] &&
                                   ref.firstSheet == t.sheet && ref.lastSheet == t.sheet;
             if (ownSheet && worksheetOfBoundSheet[t.sheet]) {
-                wb.sheet(*worksheetOfBoundSheet[t.sheet]).pageSetup().titleRows =
-                    std::pair{t.firstRow, t.lastRow};
+                PageSetup& ps = wb.sheet(*worksheetOfBoundSheet[t.sheet]).pageSetup();
+                if (t.isArea) {
+                    ps.printArea = t.range;
+                } else {
+                    ps.titleRows = std::pair{t.range.firstRow, t.range.lastRow};
+                }
             }
         }
         wb.setActiveSheet(activeTab < wb.sheetCount() ? activeTab : 0);
@@ -549,9 +571,9 @@ class BookReader {
         return body;
     }
 
-    // A NAME record: its layout is checked whatever it holds; only the built-in Print_Titles of a sheet is
-    // kept, and only in a form that names whole rows.
-    static std::optional<PrintTitles> readName(std::span<const std::uint8_t> body) {
+    // A NAME record: its layout is checked whatever it holds; only the built-in Print_Area (one block of
+    // cells) and Print_Titles (whole rows) of a sheet are kept.
+    static std::optional<PrintName> readName(std::span<const std::uint8_t> body) {
         bytes::Reader b(body, "a NAME record");
         const std::uint16_t flags = b.u16();
         b.u8();
@@ -565,11 +587,14 @@ class BookReader {
             name = readChars(b, nameLength, b.u8() & 0x01);
         }
         const std::span<const std::uint8_t> rgce = b.take(formulaLength);
-        if (!(flags & biff::kNameBuiltin) || name != std::u16string(1, biff::kBuiltinPrintTitles) ||
-            itab == 0) {
+        if (!(flags & biff::kNameBuiltin) || name.size() != 1 || itab == 0) {
             return std::nullopt;
         }
-        return printTitleRows(rgce, static_cast<std::uint16_t>(itab - 1));
+        const auto sheet = static_cast<std::uint16_t>(itab - 1);
+        if (name[0] == biff::kBuiltinPrintArea) {
+            return printAreaRange(rgce, sheet);
+        }
+        return name[0] == biff::kBuiltinPrintTitles ? printTitleRows(rgce, sheet) : std::nullopt;
     }
 
     static void checkBof(const Record& r, std::uint16_t type, const char* message) {

@@ -202,50 +202,66 @@ void checkPageSetup(const PageSetup& ps, const std::string& sheetName) {
     if (ps.titleRows && !CellRange{ps.titleRows->first, 1, ps.titleRows->second, kMaxColumns}.isValid()) {
         refuse("the rows repeated at the top of each page lie outside the sheet");
     }
+    if (ps.printArea && !ps.printArea->isValid()) {
+        refuse("the print area lies outside the sheet");
+    }
 }
 
-// The rows repeated at the top of printed pages are the built-in name Print_Titles of their sheet: a
-// reference to whole rows through the workbook's table of sheet references (EXTERNSHEET), whose entries
-// point into the workbook itself (a SUPBOOK of its own).
-void writePrintTitles(RecordSink& s, const Workbook& wb) {
-    std::vector<std::size_t> withTitles;
+// The built-in name of a sheet's print area or print titles: one 3-D area reference through the workbook's
+// table of sheet references.
+void writeBuiltinName(RecordSink& s, std::uint8_t code, std::size_t sheet, std::size_t reference,
+                      const CellRange& area) {
+    s.begin(biff::kName);
+    s.u16(biff::kNameBuiltin);
+    s.u8(0);    // no keyboard shortcut
+    s.u8(1);    // one character: the built-in name's code
+    s.u16(11);  // formula: one 3-D area reference
+    s.u16(0);
+    s.u16(static_cast<std::uint32_t>(sheet + 1));  // local to its sheet
+    s.u32(0);
+    s.u8(0);  // 8-bit characters
+    s.u8(code);
+    s.u8(biff::kPtgArea3d);
+    s.u16(static_cast<std::uint32_t>(reference));  // entry in EXTERNSHEET
+    s.u16(static_cast<std::uint32_t>(area.firstRow - 1));
+    s.u16(static_cast<std::uint32_t>(area.lastRow - 1));
+    s.u16(static_cast<std::uint32_t>(area.firstColumn - 1));  // absolute references
+    s.u16(static_cast<std::uint32_t>(area.lastColumn - 1));
+    s.end();
+}
+
+// The cells that print and the rows repeated at the top of printed pages are the built-in names Print_Area
+// and Print_Titles of their sheet: references through the workbook's table of sheet references
+// (EXTERNSHEET), whose entries point into the workbook itself (a SUPBOOK of its own).
+void writePrintNames(RecordSink& s, const Workbook& wb) {
+    std::vector<std::size_t> named;
     for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
-        if (wb.sheet(i).pageSetup().titleRows) {
-            withTitles.push_back(i);
+        const PageSetup& ps = wb.sheet(i).pageSetup();
+        if (ps.titleRows || ps.printArea) {
+            named.push_back(i);
         }
     }
-    if (withTitles.empty()) {
+    if (named.empty()) {
         return;
     }
     s.record(biff::kSupBook, {static_cast<std::uint16_t>(wb.sheetCount()), biff::kSupBookSelf});
     s.begin(biff::kExternSheet);
-    s.u16(static_cast<std::uint32_t>(withTitles.size()));
-    for (std::size_t sheet : withTitles) {
+    s.u16(static_cast<std::uint32_t>(named.size()));
+    for (std::size_t sheet : named) {
         s.u16(0);  // the SUPBOOK above
         s.u16(static_cast<std::uint32_t>(sheet));
         s.u16(static_cast<std::uint32_t>(sheet));
     }
     s.end();
-    for (std::size_t k = 0; k < withTitles.size(); ++k) {
-        const std::size_t sheet = withTitles[k];
-        const auto [first, last] = *wb.sheet(sheet).pageSetup().titleRows;
-        s.begin(biff::kName);
-        s.u16(biff::kNameBuiltin);
-        s.u8(0);    // no keyboard shortcut
-        s.u8(1);    // one character: the built-in name's code
-        s.u16(11);  // formula: one 3-D area reference
-        s.u16(0);
-        s.u16(static_cast<std::uint32_t>(sheet + 1));  // local to its sheet
-        s.u32(0);
-        s.u8(0);  // 8-bit characters
-        s.u8(biff::kBuiltinPrintTitles);
-        s.u8(biff::kPtgArea3d);
-        s.u16(static_cast<std::uint32_t>(k));  // entry in EXTERNSHEET
-        s.u16(static_cast<std::uint32_t>(first - 1));
-        s.u16(static_cast<std::uint32_t>(last - 1));
-        s.u16(0);  // absolute columns A..IV
-        s.u16(biff::kLastColumnIndex);
-        s.end();
+    for (std::size_t k = 0; k < named.size(); ++k) {
+        const PageSetup& ps = wb.sheet(named[k]).pageSetup();
+        if (ps.printArea) {
+            writeBuiltinName(s, biff::kBuiltinPrintArea, named[k], k, *ps.printArea);
+        }
+        if (ps.titleRows) {
+            writeBuiltinName(s, biff::kBuiltinPrintTitles, named[k], k,
+                             CellRange::wholeRows(ps.titleRows->first, ps.titleRows->second));
+        }
     }
 }
 
@@ -423,10 +439,10 @@ class SheetWriter {
 
     void writePageSetup(RecordSink& s, const PageSetup& ps) {
         for (auto [id, str] : {std::pair{biff::kHeader, &ps.header}, std::pair{biff::kFooter, &ps.footer}}) {
+            // An empty text is stored as such: a record of length zero reads as "the default header" in
+            // some spreadsheet programs.
             s.begin(id);
-            if (!str->empty()) {
-                putString(s, text::toUtf16(*str), false);
-            }
+            putString(s, text::toUtf16(*str), false);
             s.end();
         }
         s.record(biff::kHCenter, {static_cast<std::uint16_t>(ps.centerHorizontally ? 1 : 0)});
@@ -772,7 +788,7 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
         s.end();
     }
     s.record(biff::kCountry, {1, 1});
-    writePrintTitles(s, wb);
+    writePrintNames(s, wb);
     writeSst(s, sstList, sstTotal);
     s.begin(biff::kEof);
     s.end();

@@ -375,6 +375,7 @@ TEST_F(GenerationRun, RunsInARowSaveUnderDifferentNamesAndReuseThePreview) {
                   platform.processes,
                   platform.saveDialog,
                   platform.programEnd,
+                  platform.printDialog,
                   platform.programFolder};
     Form1& f = makeForm(real, "Ada", "2");
     QSet<QString> names;

@@ -148,6 +148,21 @@ class ScriptedSaveDialog : public SaveFileDialog {
     std::function<void()> onShow;
 };
 
+// Answers as told, after letting the test set the printer up (for instance to print into a PDF file).
+class ScriptedPrintDialog : public PrintDialog {
+  public:
+    bool choosePrinter(QPrinter& printer) override {
+        ++shown;
+        if (onShow) {
+            onShow(printer);
+        }
+        return accept;
+    }
+    int shown = 0;
+    bool accept = false;
+    std::function<void(QPrinter&)> onShow;
+};
+
 class RecordingProgramEnd : public ProgramEnd {
   public:
     void endProgram(int status) override { statuses.push_back(status); }
@@ -165,11 +180,12 @@ struct ScriptedPlatform {
     ScriptedProcesses processes;
     ScriptedSaveDialog saveDialog;
     RecordingProgramEnd programEnd;
+    ScriptedPrintDialog printDialog;
     QString programFolder;
 
     Platform platform() {
-        return Platform{messages,  browser,   clock,      random,     settings,
-                        clipboard, processes, saveDialog, programEnd, programFolder};
+        return Platform{messages,  browser,    clock,      random,      settings,     clipboard,
+                        processes, saveDialog, programEnd, printDialog, programFolder};
     }
 };
 
