@@ -21,6 +21,7 @@
 #include "platform/failure.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/xls_codec.h"
+#include "spreadsheet/xlsx_writer.h"
 
 namespace rw::cli {
 
@@ -31,15 +32,16 @@ using automation::Dispatch;
 const QString kTool = QStringLiteral("rootweave-chart");
 
 const QString kUsage = QStringLiteral(
-    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]\n"
-    "                       [--print FILE.pdf [--paper a4|letter]]\n"
+    "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls|.xlsx\n"
+    "                       [--picture FILE.svg|.png|.pdf] [--print FILE.pdf [--paper a4|letter]]\n"
     "\n"
-    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls).\n"
+    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx).\n"
     "\n"
     "  --generations N   generations to show, the person included; up to 15 (an .xls sheet holds no more).\n"
     "                    Fractions round half to even; below 0.5 only the heading is written.\n"
     "  --name TEXT       the person whose tree it is, shown in the title; may be empty (--name \"\").\n"
-    "  --output FILE     the workbook to write; an existing file is replaced.\n"
+    "  --output FILE     the workbook to write: .xlsx when FILE ends in .xlsx (any case), else .xls;\n"
+    "                    an existing file is replaced.\n"
     "  --picture FILE    also write a picture of the chart, as the preview shows it: SVG, or PNG or PDF "
     "when\n"
     "                    FILE ends in .png or .pdf. A PNG picture may be at most 16384 pixels a side and\n"
@@ -162,8 +164,9 @@ std::optional<std::vector<std::uint8_t>> WorkbookCatcher::take() {
 }
 
 chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
-    return [this](const sheet::Workbook& workbook, const std::string& /*path*/) {
-        keep(sheet::encodeWorkbook(workbook));
+    return [this](const sheet::Workbook& workbook, const std::string& path) {
+        keep(sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
+                                        : sheet::encodeWorkbook(workbook));
     };
 }
 

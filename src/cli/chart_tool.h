@@ -55,8 +55,8 @@ class WorkbookCatcher {
     void keep(std::vector<std::uint8_t> image) { image_ = std::move(image); }
     // Hands over the kept image and forgets it.
     std::optional<std::vector<std::uint8_t>> take();
-    // The SaveAs for EngineFactory: encodes the workbook and keeps it. Refers to this object, which must
-    // outlive the factory.
+    // The SaveAs for EngineFactory: encodes the workbook, as .xlsx when the name SaveAs was given ends in
+    // .xlsx (any case), else as .xls, and keeps it. Refers to this object, which must outlive the factory.
     chart::EngineFactory::SaveSink sink();
 
   private:

@@ -16,6 +16,7 @@
 #include "platform/program_names.h"
 #include "preview/file_copy.h"
 #include "preview/preview_navigation.h"
+#include "preview/workbook_export.h"
 
 namespace rw {
 
@@ -415,7 +416,9 @@ void Form2::PushButton6_Click() {
     std::int16_t answer = 0;
     trap.run(100, [&] { CommonDialog1.FileName = QString(); });
     trap.run(102, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
-    trap.run(104, [&] { CommonDialog1.Filter = QStringLiteral("Excel Files (*.xls)|*.xls|"); });
+    trap.run(104, [&] {
+        CommonDialog1.Filter = QStringLiteral("Excel Files (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|");
+    });
     trap.run(106, [&] { CommonDialog1.ShowSave(); });
     trap.run(108, [&] { chosen = CommonDialog1.FileName; });
     if (trap.test(110, [&] { return !chosen.isEmpty(); })) {
@@ -433,7 +436,13 @@ void Form2::PushButton6_Click() {
     }
     if (trap.test(122, [&] { return answer == kAnswerYes; })) {
         trap.run(124, [&] {
-            if (!preview::sameFile(chosen, mExcelFile)) {
+            if (preview::sameFile(chosen, mExcelFile)) {
+                return;
+            }
+            // A name ending in .xlsx, whichever filter entry was picked, gets the workbook as .xlsx.
+            if (preview::isXlsxName(chosen)) {
+                preview::saveAsXlsx(mExcelFile, chosen);
+            } else {
                 preview::copyFileReplacing(mExcelFile, chosen);
             }
         });

@@ -70,6 +70,41 @@ INSTANTIATE_TEST_SUITE_P(Generations, ChartToolWithEngine,
                              return name;
                          });
 
+// The same charts as .xlsx, chosen by the output's ending in any case, read back by openpyxl.
+struct XlsxCase {
+    const char* generations;
+    const char* name;
+    const char* file;
+};
+
+class ChartToolXlsx : public ::testing::TestWithParam<XlsxCase> {};
+
+TEST_P(ChartToolXlsx, SavesExactlyTheChart) {
+    const XlsxCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromUtf8(c.file));
+    const Result made =
+        chartTool({"--generations", c.generations, "--name", QString::fromUtf8(c.name), "--output", path});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(made.out, "Wrote " + path + "\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QString::fromUtf8(c.file)});
+
+    const Result checked = runProcess(QStringLiteral("/usr/bin/python3"),
+                                      {QStringLiteral(CHART_XLSX_CHECK), path, "--columns", c.generations,
+                                       "--title", "Family Tree for " + QString::fromUtf8(c.name),
+                                       "--subtitle", QString::fromUtf8(c.generations) + " Generations"});
+    EXPECT_EQ(checked.exitCode, 0) << checked.out.toStdString() << checked.err.toStdString();
+    EXPECT_EQ(checked.out, "OK\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, ChartToolXlsx,
+                         ::testing::Values(XlsxCase{"1", "", "one.xlsx"},
+                                           XlsxCase{"3", "Zo\xC3\xAB Lovelace", "Three.XLSX"},
+                                           XlsxCase{"15", "Fifteen", "fifteen.xLsx"}),
+                         [](const ::testing::TestParamInfo<XlsxCase>& info) {
+                             return std::string("Text") + info.param.generations;
+                         });
+
 TEST(ChartToolProcess, BadInputExitsNonZeroWithAMessage) {
     QTemporaryDir dir;
     const Result tooMany =

@@ -13,6 +13,9 @@
 #include "platform/safe_file.h"
 #include "preview/common_dialog.h"
 #include "preview/preview_window.h"
+#include "spreadsheet/picture_sheets.h"
+#include "spreadsheet/xls_codec.h"
+#include "support/run_process.h"
 #include "support/scripted_seams.h"
 
 namespace rw {
@@ -66,7 +69,8 @@ TEST_F(SaveTest, CancelWritesNothingAndSaysDone) {
     saveAs(QString());
     ASSERT_EQ(seams.saveDialog.asked.size(), 1U);
     EXPECT_EQ(seams.saveDialog.asked[0].title, QStringLiteral("Save File"));
-    EXPECT_EQ(seams.saveDialog.asked[0].filter, QStringLiteral("Excel Files (*.xls)"));
+    EXPECT_EQ(seams.saveDialog.asked[0].filter,
+              QStringLiteral("Excel Files (*.xls);;Excel Workbook (*.xlsx)"));
     EXPECT_EQ(seams.saveDialog.asked[0].fileName, QString());
     EXPECT_EQ(texts(), QStringList{QStringLiteral("Done.")});
     EXPECT_EQ(seams.messages.shown[0].title, QStringLiteral("Rootweave"));
@@ -212,6 +216,66 @@ TEST_F(SaveTest, FailedCopyLeavesNoPartialFile) {
     EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124")));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("qarlow87654321.xls")});
+}
+
+// The temporary workbook holding a real chart, as the generation run leaves it.
+void writeChartWorkbook(const QString& path, int generations) {
+    sheet::Workbook book;
+    test::buildChart(book.activeSheet(), "Ann", generations);
+    sheet::saveWorkbook(book, QFile::encodeName(path).toStdString());
+}
+
+TEST_F(SaveTest, XlsxNamesGetTheWorkbookAsXlsx) {
+    writeChartWorkbook(workbook, 3);
+    saveAs(path("tree.XLSX"));
+    saveAs(path("tree.xls"));
+    EXPECT_EQ(texts(), (QStringList{QStringLiteral("Done."), QStringLiteral("Done.")}));
+    EXPECT_EQ(readAll(path("tree.xls")), readAll(workbook));
+
+    // Read back by openpyxl: the heading, its merged areas and a box.
+    const test::ProcessResult read = test::runProcess(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import openpyxl, sys\n"
+                        "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                        "print(ws['B2'].value, sorted(str(r) for r in ws.merged_cells.ranges),\n"
+                        "      ws['B5'].fill.fgColor.rgb, ws['B5'].border.left.style)\n"),
+         path("tree.XLSX")});
+    EXPECT_EQ(read.out, QStringLiteral("Family Tree for Ann ['B2:F2', 'B3:F3'] FF99CC00 thin\n"))
+        << read.err.toStdString();
+}
+
+TEST_F(SaveTest, AnXlsxThatCannotBeMadeIsReportedAndLeavesNothing) {
+    struct Case {
+        const char* what;
+        int chartGenerations;  // 0: the temporary workbook is no workbook at all
+        rlim_t fileSizeLimit;  // 0: none
+    };
+    for (const Case& c : {Case{"unreadable workbook", 0, 0}, Case{"disk full", 10, 16 * 1024}}) {
+        SCOPED_TRACE(c.what);
+        seams.messages.shown.clear();
+        if (c.chartGenerations > 0) {
+            writeChartWorkbook(workbook, c.chartGenerations);
+        }
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (c.fileSizeLimit > 0) {
+            rlimit small = old;
+            small.rlim_cur = c.fileSizeLimit;
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        saveAs(path("chart.xlsx"));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        const QStringList shown = texts();
+        ASSERT_EQ(shown.size(), 2);
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124"))) << shown[0].toStdString();
+        EXPECT_EQ(shown[1], QStringLiteral("Done."));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("qarlow87654321.xls")});
+    }
 }
 
 TEST(CommonDialog, FilterTextBecomesQtEntries) {

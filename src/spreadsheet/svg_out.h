@@ -1,0 +1,105 @@
+#pragma once
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rw::sheet::svg {
+
+// Appends SVG text quickly: integers and half pixels through to_chars, no streams.
+class SvgOut {
+  public:
+    std::string s;
+
+    SvgOut& raw(std::string_view t) {
+        s.append(t);
+        return *this;
+    }
+    SvgOut& num(std::int64_t v) {
+        char buf[24];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+        (void)ec;
+        s.append(buf, end);
+        return *this;
+    }
+    // A value in half pixels: 2 * v.
+    SvgOut& half(std::int64_t twice) {
+        if (twice % 2 == 0) {
+            return num(twice / 2);
+        }
+        if (twice < 0 && twice > -2) {
+            return raw("-0.5");
+        }
+        num(twice / 2);  // truncates toward zero; the sign is already written
+        return raw(".5");
+    }
+    SvgOut& dec(double v) {
+        char buf[32];
+        const double rounded = std::round(v * 100.0) / 100.0;
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, 2);
+        (void)ec;
+        // Drop trailing zeros of the fraction, and the point itself when nothing is left.
+        char* last = end;
+        while (last > buf && last[-1] == '0') {
+            --last;
+        }
+        if (last > buf && last[-1] == '.') {
+            --last;
+        }
+        s.append(buf, last);
+        return *this;
+    }
+    SvgOut& color(std::uint32_t rgb) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        char buf[7] = {'#'};
+        for (int i = 0; i < 6; ++i) {
+            buf[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+        }
+        s.append(buf, 7);
+        return *this;
+    }
+    // Text content or an attribute value: XML entities for markup characters; characters XML cannot
+    // carry become a replacement. Blanks that the SVG white-space rule would drop (leading, trailing,
+    // repeated) become no-break spaces, so the text keeps its place as the cell shows it.
+    SvgOut& escaped(std::string_view t, bool keepBlanks = false) {
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const char ch = t[i];
+            const auto u = static_cast<unsigned char>(ch);
+            switch (ch) {
+                case '&':
+                    s.append("&amp;");
+                    continue;
+                case '<':
+                    s.append("&lt;");
+                    continue;
+                case '>':
+                    s.append("&gt;");
+                    continue;
+                case '"':
+                    s.append("&quot;");
+                    continue;
+                default:
+                    break;
+            }
+            if (u < 0x20 || ch == ' ') {
+                const bool lone = i > 0 && i + 1 < t.size() && t[i - 1] != ' ' &&
+                                  static_cast<unsigned char>(t[i - 1]) >= 0x20;
+                s.append(keepBlanks && !lone ? "\xC2\xA0" : " ");
+                continue;
+            }
+            if (u == 0xEF && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0xBF &&
+                (static_cast<unsigned char>(t[i + 2]) == 0xBE ||
+                 static_cast<unsigned char>(t[i + 2]) == 0xBF)) {
+                s.append("\xEF\xBF\xBD");  // U+FFFE and U+FFFF are not XML characters
+                i += 2;
+                continue;
+            }
+            s.push_back(ch);
+        }
+        return *this;
+    }
+};
+
+}  // namespace rw::sheet::svg
