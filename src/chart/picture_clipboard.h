@@ -6,7 +6,7 @@
 
 #include "chart/excel_binding.h"
 #include "platform/seams.h"
-#include "spreadsheet/workbook.h"
+#include "spreadsheet/worksheet.h"
 
 // The picture of a cell range on the clipboard and in files: the engine's CopyPicture lands here.
 namespace rw::chart {

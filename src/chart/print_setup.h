@@ -1,6 +1,6 @@
 #pragma once
 
-#include "spreadsheet/workbook.h"
+#include "spreadsheet/worksheet.h"
 
 // How a chart prints: the page set-up every chart workbook is saved with.
 namespace rw::chart {

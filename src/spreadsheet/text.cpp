@@ -53,6 +53,10 @@ std::u16string toUtf16(std::string_view s) {
     return out;
 }
 
+std::size_t utf16Length(std::string_view s) {
+    return toUtf16(s).size();
+}
+
 std::string toUtf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "spreadsheet/biff.h"
+#include "spreadsheet/cell_address.h"
 #include "spreadsheet/compound_file.h"
-#include "spreadsheet/workbook.h"
 
 // Workbooks built record by record, in shapes our own writer never makes: foreign cell records (formulas,
 // booleans, RK numbers), shared strings spread over CONTINUE records, many sheets, and the hostile shapes a

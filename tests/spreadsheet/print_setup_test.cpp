@@ -12,6 +12,7 @@
 #include "codec_support.h"
 #include "platform/failure.h"
 #include "spreadsheet/biff.h"
+#include "spreadsheet/same_content.h"
 #include "spreadsheet/xls_codec.h"
 
 using namespace rw::sheet;

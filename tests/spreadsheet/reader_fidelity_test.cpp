@@ -8,6 +8,7 @@
 
 #include "book_shapes.h"
 #include "platform/failure.h"
+#include "spreadsheet/same_content.h"
 #include "spreadsheet/xls_codec.h"
 
 using namespace rw::sheet;
