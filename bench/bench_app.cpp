@@ -19,7 +19,7 @@ void BM_KeystrokeStored(benchmark::State& state) {
     rw::Platform platform{
         seams.messages,  seams.browser,    seams.clock,      seams.random,      store,     seams.clipboard,
         seams.processes, seams.saveDialog, seams.programEnd, seams.printDialog, dir.path()};
-    rw::Form1 form(platform);
+    rw::Form1 form(platform, seams.run);
     form.Form_Load();
     form.Text1->clear();
     int i = 0;
@@ -41,7 +41,7 @@ void BM_StartUp(benchmark::State& state) {
     for (auto _ : state) {
         rw::test::ScriptedPlatform seams;
         seams.programFolder = dir.path();
-        rw::Form1 form(seams.platform());
+        rw::Form1 form(seams.platform(), seams.run);
         form.Form_Load();
         form.show();
         QApplication::processEvents();

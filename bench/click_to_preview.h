@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/generation_run.h"
 #include "app/main_window.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
@@ -32,12 +33,6 @@ class ClickToPreview {
         chart::registerPictureFonts();
         factory_.setNewSheetPageSetup(chart::chartPageSetup());
         factory_.setPrintAreaOverUsedRange(true);
-        form_.setGenerationRun(factory_, lookup_, [this]() -> Form2& {
-            if (!preview_) {
-                preview_ = std::make_unique<Form2>(platform_, &form_);
-            }
-            return *preview_;
-        });
         form_.Text1->setText(QStringLiteral("Jonas Wexley"));
         form_.Text2->setText(QString::number(generations));
         form_.show();
@@ -70,7 +65,13 @@ class ClickToPreview {
     chart::PictureClipboard pictures_{clipboard_};
     chart::EngineFactory factory_{pictures_.sink()};
     NoRunningExcel lookup_;
-    Form1 form_{platform_};
+    GenerationRun run_{factory_, lookup_, [this](QWidget& parent) -> Form2& {
+                           if (!preview_) {
+                               preview_ = std::make_unique<Form2>(platform_, &parent);
+                           }
+                           return *preview_;
+                       }};
+    Form1 form_{platform_, run_};
     std::unique_ptr<Form2> preview_;
 };
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <utility>
 
+#include "app/generation_run.h"
+
 #include "app/main_window.h"
 #include "app/temporary_folder.h"
 #include "chart/chart_job.h"
@@ -65,17 +67,11 @@ QString makePictureFolder(const QString& folder, const QString& name) {
 
 }  // namespace
 
-void Form1::setGenerationRun(automation::ObjectFactory& factory, automation::ActiveObjectLookup& lookup,
-                             std::function<Form2&()> previewWindow) {
-    excelFactory_ = &factory;
-    excelLookup_ = &lookup;
-    previewWindow_ = std::move(previewWindow);
-}
+GenerationRun::GenerationRun(automation::ObjectFactory& factory, automation::ActiveObjectLookup& lookup,
+                             std::function<Form2&(QWidget& parent)> previewWindow)
+    : excelFactory_(factory), excelLookup_(lookup), previewWindow_(std::move(previewWindow)) {}
 
-void Form1::PushButton1_Click() {
-    if (excelFactory_ == nullptr || excelLookup_ == nullptr || !previewWindow_) {
-        return;  // a window without its collaborators (in tests of the window alone) has no run
-    }
+void GenerationRun::start(Form1& window) {
     // One run at a time: a click that reaches the button while a run is under way (through a message box's
     // event loop) or while its chart is in the preview was queued behind it, and is dropped. Starting again
     // there would hand the preview a second workbook and leave the first one behind.
@@ -87,10 +83,10 @@ void Form1::PushButton1_Click() {
         bool& active;
         ~RunEnd() { active = false; }
     } runEnd{runActive_};
-    runGeneration();
+    runGeneration(window);
 }
 
-bool Form1::temporaryFolderRefused() {
+bool GenerationRun::temporaryFolderRefused(Form1& window) {
     QString folder = temporaryFolder();
     if (folder.size() > 1) {
         folder.chop(1);  // named as the user set it, without the separator added for the file name
@@ -99,19 +95,20 @@ bool Form1::temporaryFolderRefused() {
     if (problem.isEmpty()) {
         return false;
     }
-    platform_.messages.show(temporaryFolderMessage(folder, problem), kAppTitle, MsgIcon::Exclamation,
-                            MsgButtons::Ok, kAnswerOk);
+    window.platform().messages.show(temporaryFolderMessage(folder, problem), kAppTitle, MsgIcon::Exclamation,
+                                    MsgButtons::Ok, kAnswerOk);
     return true;
 }
 
-void Form1::runGeneration() {
-    ErrorTrap trap(platform_.messages, chart::kCreateTemplateReportName);
-    automation::ObjectFactory& factory = *excelFactory_;
-    automation::ActiveObjectLookup& lookup = *excelLookup_;
-    const auto preview = [this]() -> Form2& {
-        Form2& window = previewWindow_();
-        preview_ = &window;
-        return window;
+void GenerationRun::runGeneration(Form1& window) {
+    const Platform& platform = window.platform();
+    ErrorTrap trap(platform.messages, chart::kCreateTemplateReportName);
+    automation::ObjectFactory& factory = excelFactory_;
+    automation::ActiveObjectLookup& lookup = excelLookup_;
+    const auto preview = [this, &window]() -> Form2& {
+        Form2& form2 = previewWindow_(window);
+        preview_ = &form2;
+        return form2;
     };
 
     // Every reference the run takes lives here and is released when it returns, whatever failed.
@@ -126,41 +123,41 @@ void Form1::runGeneration() {
 
     chart::GenerationsCheck verdict = chart::GenerationsCheck::Ok;
     if (trap.test(100, [&] {
-            verdict = chart::checkGenerations(Text2->text());
+            verdict = chart::checkGenerations(window.Text2->text());
             return verdict != chart::GenerationsCheck::Ok;
         })) {
         trap.run(102, [&] {
-            platform_.messages.show(
-                verdict == chart::GenerationsCheck::TooMany ? chart::kGenerationsTooMany
-                                                            : chart::kGenerationsNotNumeric,
-                chart::kGenerationsTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
+            platform.messages.show(verdict == chart::GenerationsCheck::TooMany
+                                       ? chart::kGenerationsTooMany
+                                       : chart::kGenerationsNotNumeric,
+                                   chart::kGenerationsTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
         });
-        trap.run(104, [&] { Text2->setFocus(); });
+        trap.run(104, [&] { window.Text2->setFocus(); });
         return;
     }
     // The workbook's folder is checked before any work: without it every later step would fail in turn.
-    if (temporaryFolderRefused()) {
+    if (temporaryFolderRefused(window)) {
         return;
     }
-    if (trap.test(106, [&] { return chart::Excel1::checkExcelOpen(lookup, platform_.messages); })) {
+    if (trap.test(106, [&] { return chart::Excel1::checkExcelOpen(lookup, platform.messages); })) {
         return;
     }
 
     // The chart, in an invisible instance of our own.
-    trap.run(108, [&] { mousePointer_.set(kPointerHourglass); });
+    trap.run(108, [&] { window.mousePointer().set(kPointerHourglass); });
     job.start();
-    job.layOut(Text1->text(), Text2->text(),
-               [this](double number, double exponent) { return MyPower(number, exponent); });
-    trap.run(198, [&] { mousePointer_.set(kPointerDefault); });
+    job.layOut(window.Text1->text(), window.Text2->text(),
+               [&window](double number, double exponent) { return window.MyPower(number, exponent); });
+    trap.run(198, [&] { window.mousePointer().set(kPointerDefault); });
 
     // A fresh name in the temporary folder, where the file is made for this run alone (owner-only, never
     // through a link); a name that is taken is thrown away whole and drawn again.
     const auto drawName = [&] {
         trap.run(200, [&] { name = QStringLiteral("qarlow"); });
         for (std::int32_t counter = 1; counter <= 8; counter = add32(counter, 1)) {  // 202, 210
-            trap.run(204, [&] { platform_.random.seed(platform_.clock.nanoseconds()); });
+            trap.run(204, [&] { platform.random.seed(platform.clock.nanoseconds()); });
             trap.run(206, [&] {
-                digit = add16(round16(std::floor(platform_.random.next() * 9.0)), std::int16_t{1});
+                digit = add16(round16(std::floor(platform.random.next() * 9.0)), std::int16_t{1});
             });
             trap.run(208, [&] { name += QString::number(digit); });
         }
@@ -186,28 +183,28 @@ void Form1::runGeneration() {
     job.saveAs(path);
     job.finish();
 
-    const QString pieChart = platform_.programFolder + QStringLiteral("/Pie Chart.xlt");
+    const QString pieChart = platform.programFolder + QStringLiteral("/Pie Chart.xlt");
     if (trap.test(226, [&] { return files::isNormalFile(pieChart); })) {
         trap.run(228, [&] { Main::KillFile(pieChart); });
     }
 
     // The picture, from the saved file reopened in a second instance.
     trap.run(230, [&] { excel2 = chart::Excel1::openExcelWorkbook(factory, path); });
-    trap.run(232, [&] { mousePointer_.set(kPointerHourglass); });
+    trap.run(232, [&] { window.mousePointer().set(kPointerHourglass); });
     trap.run(234, [&] { workbook2 = excel2.get("Workbooks", {excel2.get("Workbooks").value("Count")}); });
     trap.run(236, [&] {
-        chart::Excel1::saveCellsActivesheet(workbook2, picturePath, platform_.messages, platform_.clipboard);
+        chart::Excel1::saveCellsActivesheet(workbook2, picturePath, platform.messages, platform.clipboard);
     });
     trap.run(238, [&] { excel2.let("DisplayAlerts", false); });
     trap.run(240, [&] { workbook2.call("Close"); });
     trap.run(242, [&] { excel2.call("Quit"); });
-    trap.run(244, [&] { mousePointer_.set(kPointerDefault); });
+    trap.run(244, [&] { window.mousePointer().set(kPointerDefault); });
 
     // The hand-over: the preview window takes the picture and the workbook, and replaces this window.
     trap.run(246, [&] { preview().loadCanvasPicture(picturePath); });
     trap.run(248, [&] { preview().setExcelFile(path); });
     trap.run(250, [&] { preview().show(); });
-    trap.run(252, [&] { hide(); });
+    trap.run(252, [&] { window.hide(); });
     trap.run(254, [&] { files::deleteFile(picturePath); });
     if (!pictureFolder.isEmpty()) {
         QDir().rmdir(pictureFolder);  // only when empty: whatever else is there stays

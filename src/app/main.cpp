@@ -3,6 +3,7 @@
 #include <csignal>
 #include <memory>
 
+#include "app/generation_run.h"
 #include "app/main_window.h"
 #include "chart/active_object.h"
 #include "chart/excel_binding.h"
@@ -34,15 +35,17 @@ int main(int argc, char** argv) {
     factory.setPrintAreaOverUsedRange(true);
     rw::chart::RunningExcelLookup lookup(platform.processes);
 
-    rw::Form1 form(platform.platform());
     std::unique_ptr<rw::Form2> preview;  // loaded by the first run that reaches it, then reused
-    form.setGenerationRun(factory, lookup, [&]() -> rw::Form2& {
+    rw::GenerationRun run(factory, lookup, [&](QWidget& parent) -> rw::Form2& {
         if (!preview) {
-            preview = std::make_unique<rw::Form2>(platform.platform(), &form);
+            preview = std::make_unique<rw::Form2>(platform.platform(), &parent);
         }
         return *preview;
     });
+    rw::Form1 form(platform.platform(), run);
     form.Form_Load();
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    preview.reset();  // before the main window, which would otherwise delete its child first
+    return status;
 }

@@ -36,12 +36,13 @@ QRect twipRect(int left, int top, int width, int height) {
 
 }  // namespace
 
-Form1::Form1(const Platform& platform, QWidget* parent)
+Form1::Form1(const Platform& platform, TemplateRun& run, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       SkinFramework1(std::make_unique<SkinFramework>()),
       platform_(platform),
-      mousePointer_(*this) {
+      mousePointer_(*this),
+      run_(run) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -193,6 +194,10 @@ void Form1::Text1_GotFocus() {
 
 void Form1::Text2_GotFocus() {
     untrapped([this] { Text2->setSelection(0, static_cast<int>(Text2->text().length())); });
+}
+
+void Form1::PushButton1_Click() {
+    run_.start(*this);
 }
 
 void Form1::PushButton6_Click() {

@@ -22,7 +22,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     Form1& makeForm() {
-        form = std::make_unique<Form1>(seams.platform());
+        form = std::make_unique<Form1>(seams.platform(), seams.run);
         return *form;
     }
     Form1& loadForm() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/generation_run.h"
 #include "app/main_window.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
@@ -187,17 +188,18 @@ class GenerationRun : public ::testing::Test {
         return makeForm(seams.platform(), name, generations);
     }
     Form1& makeForm(const Platform& platform, const QString& name, const QString& generations) {
-        form = std::make_unique<Form1>(platform);
+        generationRun = std::make_unique<rw::GenerationRun>(
+            factory, userExcel, [this, platform](QWidget& parent) -> Form2& {
+                if (!preview) {
+                    preview = std::make_unique<Form2>(platform, &parent);
+                    ++previewLoads;
+                }
+                return *preview;
+            });
+        form = std::make_unique<Form1>(platform, *generationRun);
         form->Text1->setText(name);
         form->Text2->setText(generations);
         form->show();
-        form->setGenerationRun(factory, userExcel, [this, platform]() -> Form2& {
-            if (!preview) {
-                preview = std::make_unique<Form2>(platform, form.get());
-                ++previewLoads;
-            }
-            return *preview;
-        });
         pointers = std::make_unique<PointerLog>(*form);
         return *form;
     }
@@ -239,6 +241,7 @@ class GenerationRun : public ::testing::Test {
     Watch watch;
     WatchedFactory factory{engine, watch};
     UserExcel userExcel;
+    std::unique_ptr<rw::GenerationRun> generationRun;
     std::unique_ptr<Form1> form;
     std::unique_ptr<Form2> preview;
     int previewLoads = 0;

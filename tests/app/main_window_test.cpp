@@ -348,7 +348,7 @@ TEST_F(StartUp, OpensTheHomePageOnlyWhenTheDrawIsSeven) {
         ScriptedPlatform other;
         other.programFolder = folder.path();
         other.random.draws = {draw};
-        Form1 f(other.platform());
+        Form1 f(other.platform(), other.run);
         f.Form_Load();
         EXPECT_TRUE(other.browser.opened.isEmpty()) << draw;
     }
@@ -364,7 +364,7 @@ TEST_F(Ending, ClosingTheWindowEndsTheProgramAtOnceWithoutAQuestion) {
 
 TEST(MyPower, RaisesAndTurnsUndefinedResultsIntoFailures) {
     ScriptedPlatform seams;
-    Form1 f(seams.platform());
+    Form1 f(seams.platform(), seams.run);
     for (int g = 0; g <= 15; ++g) {
         EXPECT_EQ(f.MyPower(2, g), static_cast<double>(1 << g));
     }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/template_run.h"
 #include "platform/failure.h"
 #include "platform/seams.h"
 
@@ -169,6 +170,13 @@ class RecordingProgramEnd : public ProgramEnd {
     std::vector<int> statuses;
 };
 
+// The run behind "Start Creating Template" for tests of the window alone: it counts the clicks it was handed.
+class ScriptedTemplateRun : public TemplateRun {
+  public:
+    void start(Form1&) override { ++clicks; }
+    int clicks = 0;
+};
+
 // All seams in one place, with a Platform view over them.
 struct ScriptedPlatform {
     ScriptedMessageBoxes messages;
@@ -182,6 +190,7 @@ struct ScriptedPlatform {
     RecordingProgramEnd programEnd;
     ScriptedPrintDialog printDialog;
     QString programFolder;
+    ScriptedTemplateRun run;
 
     Platform platform() {
         return Platform{messages,  browser,    clock,      random,      settings,     clipboard,
