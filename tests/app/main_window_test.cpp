@@ -91,6 +91,14 @@ TEST_F(Buttons, SampleDataReplacesBothTextsAndStoresThem) {
     EXPECT_TRUE(seams.messages.shown.empty());
 }
 
+TEST_F(Buttons, StartCreatingTemplateHandsEachClickToTheRunAndNothingElse) {
+    Form1& f = loadForm();
+    QTest::mouseClick(f.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(f.PushButton1, Qt::LeftButton);
+    EXPECT_EQ(seams.run.clicks, 2);
+    EXPECT_TRUE(seams.messages.shown.empty());
+}
+
 TEST_F(Buttons, HelpShowsTheExactMessage) {
     Form1& f = loadForm();
     QTest::mouseClick(f.PushButton6, Qt::LeftButton);
