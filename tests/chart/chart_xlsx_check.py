@@ -14,8 +14,9 @@ landscape, one page wide, rows 2 and 3 as Print_Titles, the chart as Print_Area,
 Run it with /usr/bin/python3 (Debian's python3-openpyxl).
 """
 
-import argparse
 import sys
+
+import chart_check_cli
 
 import openpyxl
 from openpyxl.utils import get_column_letter
@@ -171,23 +172,5 @@ def check(path, columns, title, subtitle):
     return problems
 
 
-def main():
-    parser = argparse.ArgumentParser(description="Check an ancestor chart saved as .xlsx.")
-    parser.add_argument("file")
-    parser.add_argument("--columns", type=int, required=True)
-    parser.add_argument("--title", required=True)
-    parser.add_argument("--subtitle", required=True)
-    args = parser.parse_args()
-    try:
-        problems = check(args.file, args.columns, args.title, args.subtitle)
-    except Exception as error:  # an unreadable file is a failed check, with the reader's reason
-        problems = ["cannot read %s: %s: %s" % (args.file, type(error).__name__, error)]
-    if problems:
-        print("\n".join(problems))
-        return 1
-    print("OK")
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(chart_check_cli.run(check, "Check an ancestor chart saved as .xlsx."))
