@@ -120,7 +120,7 @@ void Worksheet::setText(const CellRange& range, std::string_view value) {
     }
     forEachValueCell(range, [&](std::int32_t r, std::int32_t c) {
         Cell& cell = cellAt(r, c);
-        if (cell.kind == ValueKind::Text) {
+        if (cell.kind == ValueKind::Text && !(cell.value < sharedTexts_.size() && sharedTexts_[cell.value])) {
             texts_[cell.value].assign(value);
         } else {
             cell.kind = ValueKind::Text;
@@ -410,6 +410,20 @@ void Worksheet::putText(std::int32_t row, std::int32_t column, std::string text)
     cell.kind = ValueKind::Text;
     cell.value = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(std::move(text));
+}
+
+std::uint32_t Worksheet::addSharedText(std::string text) {
+    const auto index = static_cast<std::uint32_t>(texts_.size());
+    texts_.push_back(std::move(text));
+    sharedTexts_.resize(texts_.size());
+    sharedTexts_[index] = true;
+    return index;
+}
+
+void Worksheet::putSharedText(std::int32_t row, std::int32_t column, std::uint32_t text) {
+    Cell& cell = cellAt(row, column);
+    cell.kind = ValueKind::Text;
+    cell.value = text;
 }
 
 void Worksheet::putNumber(std::int32_t row, std::int32_t column, double number) {

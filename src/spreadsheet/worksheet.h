@@ -150,6 +150,12 @@ class Worksheet {
     // Stores a cell exactly as given (no merge or height rules); the reader uses it.
     void putCell(std::int32_t row, std::int32_t column, StyleId style);
     void putText(std::int32_t row, std::int32_t column, std::string text);  // text already checked
+    // A text held once for many cells: addSharedText keeps it, putSharedText makes a cell show it.
+    std::uint32_t addSharedText(std::string text);
+    void putSharedText(std::int32_t row, std::int32_t column, std::uint32_t text);
+    // Drops the stored cells of a row whose column `drop(column)` picks (cells hidden by a merged area).
+    template <typename Drop>
+    void dropCells(std::int32_t row, Drop&& drop);
     void putNumber(std::int32_t row, std::int32_t column, double number);
     void putBoolean(std::int32_t row, std::int32_t column, bool value);
     void putError(std::int32_t row, std::int32_t column, std::uint8_t code);  // a code errorText knows
@@ -188,6 +194,7 @@ class Worksheet {
     std::array<ColumnInfo, kMaxColumns> columns_{};
     MergeIndex merges_;
     std::vector<std::string> texts_;
+    std::vector<bool> sharedTexts_;  // by index into texts_: held for several cells (never changed in place)
     std::vector<double> numbers_;
     std::uint16_t defaultColumnCharacters_ = 8;
     std::uint16_t defaultRowHeight_ = 255;
@@ -209,6 +216,13 @@ void Worksheet::forEachCell(const CellRange& range, Visitor&& visit) const {
                 visit(view(r, c));
             }
         }
+    }
+}
+
+template <typename Drop>
+void Worksheet::dropCells(std::int32_t row, Drop&& drop) {
+    if (row >= 1 && static_cast<std::size_t>(row) <= rows_.size()) {
+        std::erase_if(rows_[row - 1].cells, [&](const Cell& c) { return drop(std::int32_t{c.column}); });
     }
 }
 
