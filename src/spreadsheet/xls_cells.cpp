@@ -95,6 +95,36 @@ void writeRowCells(RecordSink& s, std::int32_t row, const std::vector<OutCell>& 
     }
 }
 
+std::size_t rowCellsSize(const std::vector<OutCell>& cells) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < cells.size();) {
+        switch (cells[i].kind) {
+            case ValueKind::Text:
+                bytes += 4 + 10;
+                break;
+            case ValueKind::Boolean:
+            case ValueKind::Error:
+                bytes += 4 + 8;
+                break;
+            case ValueKind::Number:
+                bytes += 4 + 14;
+                break;
+            case ValueKind::Empty: {
+                std::size_t j = i + 1;
+                while (j < cells.size() && cells[j].kind == ValueKind::Empty &&
+                       cells[j].column == cells[j - 1].column + 1) {
+                    ++j;
+                }
+                bytes += j - i == 1 ? 4 + 6 : 4 + 6 + 2 * (j - i);
+                i = j;
+                continue;
+            }
+        }
+        ++i;
+    }
+    return bytes;
+}
+
 // Rows cost memory in the worksheet whether or not they hold much: they are counted as a cell first
 // reaches them, before the worksheet grows.
 void BookReader::payRows(SheetInProgress& sheet, std::int32_t row) {
@@ -149,6 +179,7 @@ void BookReader::readMulBlank(SheetInProgress& sheet, const Record& rec, bytes::
         damaged("a MULBLANK record's columns do not add up");
     }
     payRows(sheet, row);
+    sheet.ws.reserveCells(row, n);
     for (std::size_t k = 0; k < n; ++k) {
         sheet.ws.putCell(row, first + static_cast<std::int32_t>(k), styleOfXf(r.u16()));
     }
@@ -269,6 +300,7 @@ void BookReader::readMulRk(SheetInProgress& sheet, const Record& rec, bytes::Rea
         damaged("a cell lies outside the sheet");
     }
     payRows(sheet, row);
+    sheet.ws.reserveCells(row, n);
     for (std::size_t k = 0; k < n; ++k) {
         const StyleId style = styleOfXf(r.u16());
         const double v = rkValue(r.u32());
