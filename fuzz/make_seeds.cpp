@@ -1,7 +1,8 @@
 // Writes the starting corpus of the reader's fuzzer into a folder: sound workbooks from our writer, workbooks
 // in the shapes other programs write (every cell record, formulas, shared strings over CONTINUE records,
 // number formats, many sheets, many merged areas), and the hostile shapes the reader must refuse or bound
-// (sheets sharing one place, whole-sheet merges, the last row on many sheets).
+// (sheets sharing one place, whole-sheet merges, the last row on many sheets, long shared strings used by
+// many cells, dense blank runs, many small merged areas).
 #include <fstream>
 #include <string>
 
@@ -52,6 +53,20 @@ void saveShapes(const std::string& dir) {
     save(dir, "one_sheet_255_times.xls", oneSheetManyTimes(200));
     save(dir, "whole_sheet_merges.xls", wholeSheetMerges(3));
     save(dir, "last_rows.xls", bookFile(basicGlobals(), std::vector<Bytes>(100, number(0xFFFF, 0xFF, 1))));
+    // Few bytes that ask for much: a long shared string shown by many cells, a whole-sheet merge over a
+    // sheet of cells, dense blank runs, many small merged areas, a formula's long text over CONTINUE.
+    save(dir, "long_shared_string.xls", oneLongStringInManyCells(65535, 2000));
+    save(dir, "long_strings_many_sheets.xls",
+         bookFile(basicGlobals(longSst({std::string(20000, 'a'), std::string(9000, 'b')})),
+                  std::vector<Bytes>(40, labelSst(0, 0, 0) + labelSst(1, 0, 1) + labelSst(2, 3, 0))));
+    save(dir, "whole_sheet_merge_over_cells.xls",
+         bookFile(basicGlobals(), {mulBlank(0, 0, 255) + mulBlank(7, 0, 255) + number(9, 9, 1) +
+                                   merges({CellRange::wholeSheet()})}));
+    save(dir, "dense_blanks.xls", denseBlanks(64));
+    save(dir, "two_cell_merges.xls", twoCellMerges(3000));
+    save(dir, "continued_formula_text.xls",
+         bookFile(basicGlobals(), {formulaSpecial(0, 0, 0, 0) +
+                                   continuedString(biff::kString, {}, std::string(9000, 'c'), 4000, true)}));
 }
 
 }  // namespace

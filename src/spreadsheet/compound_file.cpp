@@ -1,6 +1,7 @@
 #include "spreadsheet/compound_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "platform/failure.h"
@@ -48,7 +49,18 @@ char16_t upper(char16_t c) {
 
 std::vector<std::uint8_t> writeSingleStream(std::span<const std::uint8_t> stream,
                                             const std::u16string& name) {
-    const std::size_t streamSize = std::max(stream.size(), kMiniCutoff);
+    return wrapSingleStream(std::vector<std::uint8_t>(stream.begin(), stream.end()), name);
+}
+
+std::size_t singleStreamFileSize(std::size_t streamBytes) {
+    const std::size_t data = (std::max(streamBytes, kMiniCutoff) + kSector - 1) / kSector;
+    const std::size_t fat = (data + 2 + 127) / 128 + 1;  // a little more than needed: an estimate
+    return kSector * (1 + data + 1 + fat + (fat > 109 ? (fat - 109) / 127 + 1 : 0));
+}
+
+std::vector<std::uint8_t> wrapSingleStream(std::vector<std::uint8_t> stream, const std::u16string& name) {
+    const std::size_t streamBytes = stream.size();
+    const std::size_t streamSize = std::max(streamBytes, kMiniCutoff);
     if (streamSize > 0x7FFFFFFF) {
         throw Failure("The workbook is too large to save");
     }
@@ -70,32 +82,37 @@ std::vector<std::uint8_t> writeSingleStream(std::span<const std::uint8_t> stream
     const std::size_t firstDifat = firstFat + fat;
     const std::size_t sectors = firstDifat + difat;
 
-    std::vector<std::uint8_t> out;
+    // The stream moves up to make room for the header, in its own buffer (which needs no more than a
+    // little room to spare); the directory and the allocation tables follow it.
+    std::vector<std::uint8_t> out = std::move(stream);
     out.reserve((sectors + 1) * kSector);
-    // Header.
-    out.insert(out.end(), std::begin(kSignature), std::end(kSignature));
-    out.resize(0x18, 0);
-    bytes::put16(out, 0x003E);
-    bytes::put16(out, 0x0003);
-    bytes::put16(out, 0xFFFE);
-    bytes::put16(out, 9);
-    bytes::put16(out, 6);
-    out.resize(0x28, 0);
-    bytes::put32(out, 0);
-    bytes::put32(out, static_cast<std::uint32_t>(fat));
-    bytes::put32(out, static_cast<std::uint32_t>(dirSector));
-    bytes::put32(out, 0);
-    bytes::put32(out, kMiniCutoff);
-    bytes::put32(out, kEndOfChain);
-    bytes::put32(out, 0);
-    bytes::put32(out, difat ? static_cast<std::uint32_t>(firstDifat) : kEndOfChain);
-    bytes::put32(out, static_cast<std::uint32_t>(difat));
-    for (std::size_t i = 0; i < 109; ++i) {
-        bytes::put32(out, i < fat ? static_cast<std::uint32_t>(firstFat + i) : kFree);
-    }
-    // Stream data, zero-padded to whole sectors.
-    out.insert(out.end(), stream.begin(), stream.end());
     out.resize(kSector + data * kSector, 0);
+    std::memmove(out.data() + kSector, out.data(), streamBytes);
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(kSector + streamBytes), out.end(), 0);
+    std::vector<std::uint8_t> header;
+    header.reserve(kSector);
+    // Header.
+    header.insert(header.end(), std::begin(kSignature), std::end(kSignature));
+    header.resize(0x18, 0);
+    bytes::put16(header, 0x003E);
+    bytes::put16(header, 0x0003);
+    bytes::put16(header, 0xFFFE);
+    bytes::put16(header, 9);
+    bytes::put16(header, 6);
+    header.resize(0x28, 0);
+    bytes::put32(header, 0);
+    bytes::put32(header, static_cast<std::uint32_t>(fat));
+    bytes::put32(header, static_cast<std::uint32_t>(dirSector));
+    bytes::put32(header, 0);
+    bytes::put32(header, kMiniCutoff);
+    bytes::put32(header, kEndOfChain);
+    bytes::put32(header, 0);
+    bytes::put32(header, difat ? static_cast<std::uint32_t>(firstDifat) : kEndOfChain);
+    bytes::put32(header, static_cast<std::uint32_t>(difat));
+    for (std::size_t i = 0; i < 109; ++i) {
+        bytes::put32(header, i < fat ? static_cast<std::uint32_t>(firstFat + i) : kFree);
+    }
+    std::copy(header.begin(), header.end(), out.begin());
     // Directory: root, the stream, two unused entries.
     putDirEntry(out, u"Root Entry", 5, 1, kEndOfChain, 0);
     putDirEntry(out, name, 2, kFree, 0, static_cast<std::uint32_t>(streamSize));
@@ -273,6 +290,10 @@ class Container {
                                     const std::vector<std::uint8_t>* mini) const {
         std::vector<std::uint8_t> out;
         const std::size_t units = mini ? mini->size() / unit : sectorCount_;
+        if (size) {
+            out.reserve(
+                static_cast<std::size_t>(std::min<std::uint64_t>(*size, std::uint64_t{units} * unit)));
+        }
         std::vector<bool> seen(units, false);
         std::uint32_t s = start;
         while (!size || out.size() < *size) {

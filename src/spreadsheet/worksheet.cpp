@@ -27,14 +27,18 @@ void Worksheet::setName(const std::string& name) {
     name_ = name;
 }
 
-Worksheet::Cell& Worksheet::cellAt(std::int32_t row, std::int32_t column) {
+Worksheet::Row& Worksheet::rowAt(std::int32_t row) {
     if (rows_.size() < static_cast<std::size_t>(row)) {
         if (rows_.capacity() < static_cast<std::size_t>(row)) {
             rows_.reserve(std::max<std::size_t>(static_cast<std::size_t>(row), rows_.capacity() * 2));
         }
         rows_.resize(static_cast<std::size_t>(row));
     }
-    auto& cells = rows_[row - 1].cells;
+    return rows_[row - 1];
+}
+
+Worksheet::Cell& Worksheet::cellAt(std::int32_t row, std::int32_t column) {
+    auto& cells = rowAt(row).cells;
     const auto col = static_cast<std::uint16_t>(column);
     if (cells.empty() || cells.back().column < col) {
         if (cells.capacity() == 0) {
@@ -120,7 +124,7 @@ void Worksheet::setText(const CellRange& range, std::string_view value) {
     }
     forEachValueCell(range, [&](std::int32_t r, std::int32_t c) {
         Cell& cell = cellAt(r, c);
-        if (cell.kind == ValueKind::Text) {
+        if (cell.kind == ValueKind::Text && !(cell.value < sharedTexts_.size() && sharedTexts_[cell.value])) {
             texts_[cell.value].assign(value);
         } else {
             cell.kind = ValueKind::Text;
@@ -410,6 +414,26 @@ void Worksheet::putText(std::int32_t row, std::int32_t column, std::string text)
     cell.kind = ValueKind::Text;
     cell.value = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(std::move(text));
+}
+
+void Worksheet::reserveCells(std::int32_t row, std::size_t count) {
+    checkCell(row, 1);
+    auto& cells = rowAt(row).cells;
+    cells.reserve(cells.size() + std::min<std::size_t>(count, kMaxColumns));
+}
+
+std::uint32_t Worksheet::addSharedText(std::string text) {
+    const auto index = static_cast<std::uint32_t>(texts_.size());
+    texts_.push_back(std::move(text));
+    sharedTexts_.resize(texts_.size());
+    sharedTexts_[index] = true;
+    return index;
+}
+
+void Worksheet::putSharedText(std::int32_t row, std::int32_t column, std::uint32_t text) {
+    Cell& cell = cellAt(row, column);
+    cell.kind = ValueKind::Text;
+    cell.value = text;
 }
 
 void Worksheet::putNumber(std::int32_t row, std::int32_t column, double number) {

@@ -150,6 +150,14 @@ class Worksheet {
     // Stores a cell exactly as given (no merge or height rules); the reader uses it.
     void putCell(std::int32_t row, std::int32_t column, StyleId style);
     void putText(std::int32_t row, std::int32_t column, std::string text);  // text already checked
+    // A text held once for many cells: addSharedText keeps it, putSharedText makes a cell show it.
+    std::uint32_t addSharedText(std::string text);
+    void putSharedText(std::int32_t row, std::int32_t column, std::uint32_t text);
+    // Room for `count` more cells in a row, which are about to be stored.
+    void reserveCells(std::int32_t row, std::size_t count);
+    // Drops the stored cells of a row whose column `drop(column)` picks (cells hidden by a merged area).
+    template <typename Drop>
+    void dropCells(std::int32_t row, Drop&& drop);
     void putNumber(std::int32_t row, std::int32_t column, double number);
     void putBoolean(std::int32_t row, std::int32_t column, bool value);
     void putError(std::int32_t row, std::int32_t column, std::uint8_t code);  // a code errorText knows
@@ -161,18 +169,21 @@ class Worksheet {
     friend class Workbook;
     Worksheet(Workbook* workbook, StyleTable* styles, std::string name);
 
+    // Eight bytes: a sheet of chart boxes holds hundreds of thousands of them.
     struct Cell {
-        std::uint16_t column;  // 1-based
-        ValueKind kind;
-        StyleId style;
+        std::uint32_t column : 9;  // 1-based
+        ValueKind kind : 3;
+        StyleId style : 20;   // below StyleTable::kMaxStyles
         std::uint32_t value;  // index into texts_ or numbers_ (numbers, booleans and errors)
     };
+    static_assert(StyleTable::kMaxStyles < (1u << 20));
     struct Row {
         std::vector<Cell> cells;    // ascending by column
         std::uint16_t height = 0;   // own height in twips; 0 = default
         bool manualHeight = false;  // set by hand: a larger font does not grow it
     };
 
+    Row& rowAt(std::int32_t row);                         // grows the rows up to it
     Cell& cellAt(std::int32_t row, std::int32_t column);  // creates it with its column's format
     const Cell* findCell(std::int32_t row, std::int32_t column) const;
     CellView view(std::int32_t row, const Cell& c) const;
@@ -188,6 +199,7 @@ class Worksheet {
     std::array<ColumnInfo, kMaxColumns> columns_{};
     MergeIndex merges_;
     std::vector<std::string> texts_;
+    std::vector<bool> sharedTexts_;  // by index into texts_: held for several cells (never changed in place)
     std::vector<double> numbers_;
     std::uint16_t defaultColumnCharacters_ = 8;
     std::uint16_t defaultRowHeight_ = 255;
@@ -209,6 +221,14 @@ void Worksheet::forEachCell(const CellRange& range, Visitor&& visit) const {
                 visit(view(r, c));
             }
         }
+    }
+}
+
+template <typename Drop>
+void Worksheet::dropCells(std::int32_t row, Drop&& drop) {
+    if (row >= 1 && static_cast<std::size_t>(row) <= rows_.size()) {
+        std::erase_if(rows_[row - 1].cells,
+                      [&](const Cell& c) { return drop(static_cast<std::int32_t>(c.column)); });
     }
 }
 

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "spreadsheet/workbook.h"
@@ -21,24 +21,13 @@ struct SheetData {
     std::size_t end;  // where the next sheet (or the stream) begins: the sheet's records must end by then
 };
 
-struct PendingCell {
-    std::int32_t row, column;
-    std::uint16_t xf;
-    ValueKind kind;
-    std::uint32_t sst;  // text: index into the strings; boolean or error: the value's code
-    double number;
-};
-
-// What the records of one sheet have brought so far; the cells go into the worksheet once its merged areas
-// are known.
+// What the records of one sheet have brought so far. Cells go into the worksheet as they come; once the
+// merged areas are known (they follow the cells), the cells they hide are dropped.
 struct SheetInProgress {
-    static constexpr std::size_t kNoFormula = SIZE_MAX;
-
     Worksheet& ws;
-    std::vector<PendingCell> cells;
-    std::size_t formulaString = kNoFormula;  // the cell whose text a STRING record brings
+    std::int32_t rowsPaid = 0;  // rows of the worksheet already counted against the budget
+    std::optional<std::pair<std::int32_t, std::int32_t>> formulaString;  // the cell a STRING record fills
     std::vector<CellRange> merges;
-    std::map<std::int32_t, std::uint16_t> heights;
 };
 
 // What the engine needs to hold a sheet (and to save it again), estimated from what the reader found, so
@@ -58,6 +47,8 @@ class BookReader {
   public:
     BookReader(std::span<const std::uint8_t> stream, std::size_t fileSize)
         : records_(stream), streamSize_(stream.size()), budget_(kMemoryAllowance + 40 * fileSize) {}
+    BookReader(const BookReader&) = delete;
+    BookReader& operator=(const BookReader&) = delete;
 
     Workbook read();
 
@@ -72,6 +63,7 @@ class BookReader {
     void placeSheets(std::vector<SheetData>& sheets, std::vector<std::size_t> starts, std::size_t globalsEnd);
     void spend(std::size_t bytes);
     std::vector<std::uint8_t> withContinues(const Record& r);
+    std::vector<std::span<const std::uint8_t>> withContinueSegments(const Record& r);
     static void checkBof(const Record& r, std::uint16_t type, const char* message);
     void readSst(const std::vector<std::span<const std::uint8_t>>& segments);
     StyleId styleOfXf(std::uint16_t xf) const {
@@ -84,7 +76,13 @@ class BookReader {
     void skipSubstream();
 
     // Cell records.
-    PendingCell cell(bytes::Reader& r) const;
+    struct CellHead {
+        std::int32_t row, column;
+        StyleId style;
+    };
+    CellHead cell(SheetInProgress& sheet, bytes::Reader& r);
+    void payRows(SheetInProgress& sheet, std::int32_t row);
+    void putSharedText(SheetInProgress& sheet, const CellHead& c, std::uint32_t sst);
     void readBlank(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
     void readMulBlank(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
     void readLabelSst(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
@@ -103,7 +101,7 @@ class BookReader {
     void readRow(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
     void readMergeCells(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
     static std::size_t mergeCost(const CellRange& m, bool first);
-    static void checkMergesApart(const std::vector<CellRange>& merges);
+    static void placeMerges(Worksheet& ws, const std::vector<CellRange>& merges);
 
     // Print set-up.
     void readHeaderFooter(SheetInProgress& sheet, const Record& rec, bytes::Reader& r);
@@ -118,6 +116,14 @@ class BookReader {
     std::size_t spent_ = 0;
     std::vector<StyleId> xfStyle_;
     std::vector<std::string> strings_;
+    // Per shared string: the sheet (counted from 1) that last used it, and its text in that sheet, so a
+    // string used by many cells of a sheet is held there once.
+    struct SharedUse {
+        std::uint32_t sheet = 0;
+        std::uint32_t text = 0;
+    };
+    std::vector<SharedUse> sharedUse_;
+    std::uint32_t sheetNumber_ = 0;
 };
 
 }  // namespace rw::sheet::xls

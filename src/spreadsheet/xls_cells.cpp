@@ -4,16 +4,16 @@
 #include <cstring>
 
 #include "spreadsheet/xls_book_reader.h"
+#include "spreadsheet/xls_shared_strings.h"
 
 namespace rw::sheet::xls {
 
 namespace {
 
-std::uint32_t checkedBoolErr(ValueKind kind, std::uint8_t value) {
+void checkedBoolErr(ValueKind kind, std::uint8_t value) {
     if (kind == ValueKind::Boolean ? value > 1 : errorText(value) == nullptr) {
         damaged("a cell holds an unknown boolean or error value");
     }
-    return value;
 }
 
 // An RK number; like a NUMBER, it must be finite (the top bits of a double can spell infinity).
@@ -95,20 +95,76 @@ void writeRowCells(RecordSink& s, std::int32_t row, const std::vector<OutCell>& 
     }
 }
 
-PendingCell BookReader::cell(bytes::Reader& r) const {
-    PendingCell c{};
+std::size_t rowCellsSize(const std::vector<OutCell>& cells) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < cells.size();) {
+        switch (cells[i].kind) {
+            case ValueKind::Text:
+                bytes += 4 + 10;
+                break;
+            case ValueKind::Boolean:
+            case ValueKind::Error:
+                bytes += 4 + 8;
+                break;
+            case ValueKind::Number:
+                bytes += 4 + 14;
+                break;
+            case ValueKind::Empty: {
+                std::size_t j = i + 1;
+                while (j < cells.size() && cells[j].kind == ValueKind::Empty &&
+                       cells[j].column == cells[j - 1].column + 1) {
+                    ++j;
+                }
+                bytes += j - i == 1 ? 4 + 6 : 4 + 6 + 2 * (j - i);
+                i = j;
+                continue;
+            }
+        }
+        ++i;
+    }
+    return bytes;
+}
+
+// Rows cost memory in the worksheet whether or not they hold much: they are counted as a cell first
+// reaches them, before the worksheet grows.
+void BookReader::payRows(SheetInProgress& sheet, std::int32_t row) {
+    if (row > sheet.rowsPaid) {
+        spend(kRowBytes * static_cast<std::size_t>(row - sheet.rowsPaid));
+        sheet.rowsPaid = row;
+    }
+}
+
+BookReader::CellHead BookReader::cell(SheetInProgress& sheet, bytes::Reader& r) {
+    CellHead c{};
     c.row = r.u16() + 1;
     c.column = r.u16() + 1;
-    c.xf = r.u16();
+    c.style = styleOfXf(r.u16());
     if (c.column > kMaxColumns) {
         damaged("a cell lies outside the sheet");
     }
-    styleOfXf(c.xf);
+    payRows(sheet, c.row);
     return c;
 }
 
+// A shared string is copied into a sheet the first time one of its cells uses it, and counted then; the
+// sheet's other cells refer to that copy.
+void BookReader::putSharedText(SheetInProgress& sheet, const CellHead& c, std::uint32_t sst) {
+    const std::string& text = strings_[sst];
+    if (text.empty()) {
+        return;
+    }
+    SharedUse& use = sharedUse_[sst];
+    if (use.sheet != sheetNumber_) {
+        spend(text.size());
+        use.sheet = sheetNumber_;
+        use.text = sheet.ws.addSharedText(text);
+    }
+    sheet.ws.putSharedText(c.row, c.column, use.text);
+}
+
 void BookReader::readBlank(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    sheet.cells.push_back(cell(r));
+    const CellHead c = cell(sheet, r);
+    sheet.ws.putCell(c.row, c.column, c.style);
 }
 
 void BookReader::readMulBlank(SheetInProgress& sheet, const Record& rec, bytes::Reader& r) {
@@ -118,106 +174,119 @@ void BookReader::readMulBlank(SheetInProgress& sheet, const Record& rec, bytes::
         damaged("a MULBLANK record has the wrong size");
     }
     const std::size_t n = (rec.body.size() - 6) / 2;
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::uint16_t xf = r.u16();
-        styleOfXf(xf);
-        sheet.cells.push_back(
-            PendingCell{row, first + static_cast<std::int32_t>(k), xf, ValueKind::Empty, 0, 0});
-    }
-    const std::int32_t last = r.u16() + 1;
+    const std::int32_t last = (rec.body[rec.body.size() - 2] | (rec.body[rec.body.size() - 1] << 8)) + 1;
     if (last != first + static_cast<std::int32_t>(n) - 1 || last > kMaxColumns) {
         damaged("a MULBLANK record's columns do not add up");
+    }
+    payRows(sheet, row);
+    sheet.ws.reserveCells(row, n);
+    for (std::size_t k = 0; k < n; ++k) {
+        sheet.ws.putCell(row, first + static_cast<std::int32_t>(k), styleOfXf(r.u16()));
     }
 }
 
 void BookReader::readLabelSst(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    PendingCell c = cell(r);
-    c.kind = ValueKind::Text;
-    c.sst = r.u32();
-    if (c.sst >= strings_.size()) {
+    const CellHead c = cell(sheet, r);
+    const std::uint32_t sst = r.u32();
+    if (sst >= strings_.size()) {
         damaged("a cell refers to a shared string that does not exist");
     }
-    sheet.cells.push_back(c);
+    sheet.ws.putCell(c.row, c.column, c.style);
+    putSharedText(sheet, c, sst);
 }
 
 void BookReader::readLabel(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    PendingCell c = cell(r);
-    c.kind = ValueKind::Text;
-    c.sst = static_cast<std::uint32_t>(strings_.size());
-    strings_.push_back(readString(r, false));
-    sheet.cells.push_back(c);
+    const CellHead c = cell(sheet, r);
+    std::string text = readString(r, false);
+    sheet.ws.putCell(c.row, c.column, c.style);
+    if (!text.empty()) {
+        sheet.ws.putText(c.row, c.column, std::move(text));
+    }
 }
 
 void BookReader::readNumber(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    PendingCell c = cell(r);
-    c.kind = ValueKind::Number;
-    c.number = r.f64();
-    if (!std::isfinite(c.number)) {
+    const CellHead c = cell(sheet, r);
+    const double v = r.f64();
+    if (!std::isfinite(v)) {
         damaged("a cell holds an invalid number");
     }
-    sheet.cells.push_back(c);
+    sheet.ws.putCell(c.row, c.column, c.style);
+    sheet.ws.putNumber(c.row, c.column, v);
 }
 
 void BookReader::readBoolErr(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    PendingCell c = cell(r);
+    const CellHead c = cell(sheet, r);
     const std::uint8_t value = r.u8();
-    c.kind = r.u8() ? ValueKind::Error : ValueKind::Boolean;
-    c.sst = checkedBoolErr(c.kind, value);
-    sheet.cells.push_back(c);
+    const ValueKind kind = r.u8() ? ValueKind::Error : ValueKind::Boolean;
+    checkedBoolErr(kind, value);
+    sheet.ws.putCell(c.row, c.column, c.style);
+    if (kind == ValueKind::Boolean) {
+        sheet.ws.putBoolean(c.row, c.column, value != 0);
+    } else {
+        sheet.ws.putError(c.row, c.column, value);
+    }
 }
 
 void BookReader::readFormula(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
     // Kept as the value it last showed, with its format; the formula itself is not.
-    PendingCell c = cell(r);
+    const CellHead c = cell(sheet, r);
     const std::span<const std::uint8_t> v = r.take(8);
-    sheet.formulaString = SheetInProgress::kNoFormula;
+    sheet.formulaString.reset();
     if (v[6] == 0xFF && v[7] == 0xFF) {
         switch (v[0]) {
             case 0:  // text, in the STRING record that follows
-                c.kind = ValueKind::Text;
-                c.sst = static_cast<std::uint32_t>(strings_.size());
-                strings_.emplace_back();
-                sheet.formulaString = sheet.cells.size();
+                sheet.ws.putCell(c.row, c.column, c.style);
+                sheet.formulaString.emplace(c.row, c.column);
                 break;
             case 1:
-                c.kind = ValueKind::Boolean;
-                c.sst = checkedBoolErr(c.kind, v[2]);
+            case 2: {
+                const ValueKind kind = v[0] == 1 ? ValueKind::Boolean : ValueKind::Error;
+                checkedBoolErr(kind, v[2]);
+                sheet.ws.putCell(c.row, c.column, c.style);
+                if (kind == ValueKind::Boolean) {
+                    sheet.ws.putBoolean(c.row, c.column, v[2] != 0);
+                } else {
+                    sheet.ws.putError(c.row, c.column, v[2]);
+                }
                 break;
-            case 2:
-                c.kind = ValueKind::Error;
-                c.sst = checkedBoolErr(c.kind, v[2]);
-                break;
+            }
             case 3:  // empty text
+                sheet.ws.putCell(c.row, c.column, c.style);
                 break;
             default:
                 damaged("a formula holds a value of unknown kind");
         }
     } else {
         bytes::Reader n(v, "a FORMULA record");
-        c.kind = ValueKind::Number;
-        c.number = n.f64();
-        if (!std::isfinite(c.number)) {
+        const double number = n.f64();
+        if (!std::isfinite(number)) {
             damaged("a cell holds an invalid number");
         }
+        sheet.ws.putCell(c.row, c.column, c.style);
+        sheet.ws.putNumber(c.row, c.column, number);
     }
-    sheet.cells.push_back(c);
 }
 
+// The text a formula last showed. A long one goes on in CONTINUE records, each of which starts with the
+// option byte of the characters it holds (8-bit or UTF-16), as in the shared string table.
 void BookReader::readFormulaString(SheetInProgress& sheet, const Record& rec, bytes::Reader&) {
-    if (sheet.formulaString == SheetInProgress::kNoFormula) {
+    const std::vector<std::span<const std::uint8_t>> segments = withContinueSegments(rec);
+    if (!sheet.formulaString) {
         return;  // no formula waits for it
     }
-    const std::vector<std::uint8_t> body = withContinues(rec);
-    bytes::Reader b(body, "a STRING record");
-    strings_[sheet.cells[sheet.formulaString].sst] = readString(b, false);
-    sheet.formulaString = SheetInProgress::kNoFormula;
+    const auto [row, column] = *sheet.formulaString;
+    sheet.formulaString.reset();
+    std::string text = ContinuedReader(segments).string();
+    if (!text.empty()) {
+        sheet.ws.putText(row, column, std::move(text));
+    }
 }
 
 void BookReader::readRk(SheetInProgress& sheet, const Record&, bytes::Reader& r) {
-    PendingCell c = cell(r);
-    c.kind = ValueKind::Number;
-    c.number = rkValue(r.u32());
-    sheet.cells.push_back(c);
+    const CellHead c = cell(sheet, r);
+    const double v = rkValue(r.u32());
+    sheet.ws.putCell(c.row, c.column, c.style);
+    sheet.ws.putNumber(c.row, c.column, v);
 }
 
 void BookReader::readMulRk(SheetInProgress& sheet, const Record& rec, bytes::Reader& r) {
@@ -227,15 +296,17 @@ void BookReader::readMulRk(SheetInProgress& sheet, const Record& rec, bytes::Rea
         damaged("a MULRK record has the wrong size");
     }
     const std::size_t n = (rec.body.size() - 6) / 6;
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::uint16_t xf = r.u16();
-        styleOfXf(xf);
-        const double v = rkValue(r.u32());
-        sheet.cells.push_back(
-            PendingCell{row, first + static_cast<std::int32_t>(k), xf, ValueKind::Number, 0, v});
-    }
     if (first + static_cast<std::int32_t>(n) - 1 > kMaxColumns) {
         damaged("a cell lies outside the sheet");
+    }
+    payRows(sheet, row);
+    sheet.ws.reserveCells(row, n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const StyleId style = styleOfXf(r.u16());
+        const double v = rkValue(r.u32());
+        const std::int32_t column = first + static_cast<std::int32_t>(k);
+        sheet.ws.putCell(row, column, style);
+        sheet.ws.putNumber(row, column, v);
     }
 }
 

@@ -21,5 +21,7 @@ struct OutCell {
 
 // The cell records of one row (`row` 0-based), cells in column order.
 void writeRowCells(RecordSink& s, std::int32_t row, const std::vector<OutCell>& cells);
+// The bytes writeRowCells writes for these cells.
+std::size_t rowCellsSize(const std::vector<OutCell>& cells);
 
 }  // namespace rw::sheet::xls

@@ -23,7 +23,7 @@
 #include "spreadsheet/biff.h"
 #include "spreadsheet/byte_io.h"
 #include "spreadsheet/compound_file.h"
-#include "spreadsheet/mapped_file.h"
+#include "spreadsheet/file_bytes.h"
 #include "spreadsheet/number_formats.h"
 #include "spreadsheet/xls_book_reader.h"
 #include "spreadsheet/xls_codec.h"
@@ -145,7 +145,11 @@ Workbook BookReader::read() {
         readSheet(wb, sd);
     }
     applyPrintNames(names, worksheetOfBoundSheet, wb);
-    wb.setActiveSheet(activeTab < wb.sheetCount() ? activeTab : 0);
+    // The selected tab counts every sheet, chart and macro sheets too; one that is not kept leaves the first
+    // worksheet active.
+    const std::optional<std::size_t> active =
+        activeTab < worksheetOfBoundSheet.size() ? worksheetOfBoundSheet[activeTab] : std::nullopt;
+    wb.setActiveSheet(active.value_or(0));
     return wb;
 }
 
@@ -178,6 +182,15 @@ void BookReader::spend(std::size_t bytes) {
     }
 }
 
+// A record's body and the bodies of the CONTINUE records that follow it, each apart.
+std::vector<std::span<const std::uint8_t>> BookReader::withContinueSegments(const Record& r) {
+    std::vector<std::span<const std::uint8_t>> segments{r.body};
+    while (records_.peekId() == biff::kContinue) {
+        segments.push_back(records_.next().body);
+    }
+    return segments;
+}
+
 // A record's body joined with the CONTINUE records that follow it.
 std::vector<std::uint8_t> BookReader::withContinues(const Record& r) {
     std::vector<std::uint8_t> body(r.body.begin(), r.body.end());
@@ -205,7 +218,8 @@ void BookReader::readSheet(Workbook& wb, const SheetData& sd) {
     records_.seek(sd.pos);
     records_.limit(sd.end);
     checkBof(records_.next(), 0x0010, "The file is damaged: a sheet does not start where the workbook says");
-    SheetInProgress sheet{wb.addSheet(sd.name), {}, SheetInProgress::kNoFormula, {}, {}};
+    SheetInProgress sheet{wb.addSheet(sd.name), 0, std::nullopt, {}};
+    ++sheetNumber_;
     for (;;) {
         if (records_.atEnd()) {
             damaged("a sheet has no end");
@@ -224,38 +238,7 @@ void BookReader::readSheet(Workbook& wb, const SheetData& sd) {
         }
     }
     records_.limit(streamSize_);
-    Worksheet& ws = sheet.ws;
-    const std::vector<PendingCell>& cells = sheet.cells;
-    const std::vector<CellRange>& merges = sheet.merges;
-    const std::map<std::int32_t, std::uint16_t>& heights = sheet.heights;
-    std::int32_t lastRow = heights.empty() ? 0 : heights.rbegin()->first;
-    for (const PendingCell& c : cells) {
-        lastRow = std::max(lastRow, c.row);
-    }
-    spend(kRowBytes * static_cast<std::size_t>(lastRow));
-    checkMergesApart(merges);
-    for (const CellRange& m : merges) {
-        ws.addMergedRangeUnchecked(m);
-    }
-    for (const PendingCell& c : cells) {
-        if (auto m = ws.mergedAreaAt(c.row, c.column);
-            m && (m->firstRow != c.row || m->firstColumn != c.column)) {
-            continue;  // hidden by a merged area: it only repeats the area's format
-        }
-        ws.putCell(c.row, c.column, styleOfXf(c.xf));
-        if (c.kind == ValueKind::Text && !strings_[c.sst].empty()) {
-            ws.putText(c.row, c.column, strings_[c.sst]);
-        } else if (c.kind == ValueKind::Number) {
-            ws.putNumber(c.row, c.column, c.number);
-        } else if (c.kind == ValueKind::Boolean) {
-            ws.putBoolean(c.row, c.column, c.sst != 0);
-        } else if (c.kind == ValueKind::Error) {
-            ws.putError(c.row, c.column, static_cast<std::uint8_t>(c.sst));
-        }
-    }
-    for (const auto& [row, h] : heights) {
-        ws.setCustomRowHeight(row, h);
-    }
+    placeMerges(sheet.ws, sheet.merges);
 }
 
 // A chart or other sub-stream inside a sheet, skipped up to its EOF.
@@ -331,8 +314,7 @@ Workbook decodeWorkbook(std::span<const std::uint8_t> file) {
 }
 
 Workbook loadWorkbook(const std::filesystem::path& path) {
-    const MappedFile file(path, kMaxFileSize);
-    return decodeWorkbook(file.bytes());
+    return decodeWorkbook(readFileBytes(path, kMaxFileSize));
 }
 
 }  // namespace rw::sheet

@@ -7,83 +7,83 @@
 
 namespace rw::sheet::xls {
 
-namespace {
-
-// The SST and its CONTINUE records, read as one sequence of segments.
-class SstReader {
-  public:
-    explicit SstReader(std::vector<std::span<const std::uint8_t>> segments) : segs_(std::move(segments)) {}
-
-    std::uint32_t u32() {
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= std::uint32_t{byte()} << (8 * i);
-        }
-        return v;
+ContinuedReader::ContinuedReader(std::vector<std::span<const std::uint8_t>> segments)
+    : segs_(std::move(segments)) {
+    if (segs_.empty()) {
+        damaged("a record is empty");
     }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(byte() | (byte() << 8)); }
+}
 
-    std::string string() {
-        const std::size_t count = u16();
-        std::uint8_t flags = byte();
-        std::size_t runs = 0, ext = 0;
-        if (flags & 0x08) {
-            runs = u16();
-        }
-        if (flags & 0x04) {
-            ext = u32();
-        }
-        std::u16string s;
-        s.reserve(std::min<std::size_t>(count, 8224));
-        while (s.size() < count) {
-            if (off_ == segs_[seg_].size()) {
-                // Characters go on in the next CONTINUE, which starts with a fresh option byte.
-                nextSegment();
-                flags = byte();
-            }
-            if (flags & 0x01) {
-                if (segs_[seg_].size() - off_ < 2) {
-                    damaged("a shared string splits a character");
-                }
-                s.push_back(static_cast<char16_t>(byte() | (byte() << 8)));
-            } else {
-                s.push_back(static_cast<char16_t>(byte()));
-            }
-        }
-        skip(runs * 4 + ext);
-        return text::toUtf8(s);
+std::uint32_t ContinuedReader::u32() {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) {
+        v |= std::uint32_t{byte()} << (8 * i);
     }
+    return v;
+}
 
-  private:
-    std::uint8_t byte() {
-        while (off_ == segs_[seg_].size()) {
+std::uint16_t ContinuedReader::u16() {
+    const std::uint8_t lo = byte();
+    return static_cast<std::uint16_t>(lo | (byte() << 8));
+}
+
+std::string ContinuedReader::string() {
+    const std::size_t count = u16();
+    std::uint8_t flags = byte();
+    std::size_t runs = 0, ext = 0;
+    if (flags & 0x08) {
+        runs = u16();
+    }
+    if (flags & 0x04) {
+        ext = u32();
+    }
+    std::u16string s;
+    s.reserve(std::min<std::size_t>(count, 8224));
+    while (s.size() < count) {
+        if (off_ == segs_[seg_].size()) {
+            // Characters go on in the next CONTINUE, which starts with a fresh option byte.
+            nextSegment();
+            flags = byte();
+        }
+        if (flags & 0x01) {
+            if (segs_[seg_].size() - off_ < 2) {
+                damaged("a string splits a character");
+            }
+            const std::uint8_t lo = byte();
+            s.push_back(static_cast<char16_t>(lo | (byte() << 8)));
+        } else {
+            s.push_back(static_cast<char16_t>(byte()));
+        }
+    }
+    skip(runs * 4 + ext);
+    return text::toUtf8(s);
+}
+
+std::uint8_t ContinuedReader::byte() {
+    while (off_ == segs_[seg_].size()) {
+        nextSegment();
+    }
+    return segs_[seg_][off_++];
+}
+
+void ContinuedReader::skip(std::size_t n) {
+    while (n > 0) {
+        if (off_ == segs_[seg_].size()) {
             nextSegment();
         }
-        return segs_[seg_][off_++];
+        const std::size_t k = std::min(n, segs_[seg_].size() - off_);
+        off_ += k;
+        n -= k;
     }
-    void skip(std::size_t n) {
-        while (n > 0) {
-            if (off_ == segs_[seg_].size()) {
-                nextSegment();
-            }
-            const std::size_t k = std::min(n, segs_[seg_].size() - off_);
-            off_ += k;
-            n -= k;
-        }
-    }
-    void nextSegment() {
-        if (seg_ + 1 >= segs_.size()) {
-            damaged("the shared string table is cut short");
-        }
-        ++seg_;
-        off_ = 0;
-    }
-    std::vector<std::span<const std::uint8_t>> segs_;
-    std::size_t seg_ = 0;
-    std::size_t off_ = 0;
-};
+}
 
-}  // namespace
+void ContinuedReader::nextSegment() {
+    if (seg_ + 1 >= segs_.size()) {
+        damaged("a string is cut short");
+    }
+    ++seg_;
+    off_ = 0;
+}
 
 void writeSst(RecordSink& s, const std::vector<std::string_view>& strings, std::uint32_t total) {
     struct Bucket {
@@ -142,7 +142,7 @@ void BookReader::readSst(const std::vector<std::span<const std::uint8_t>>& segme
     for (auto s : segments) {
         total += s.size();
     }
-    SstReader r(segments);
+    ContinuedReader r(segments);
     r.u32();
     const std::uint32_t unique = r.u32();
     if (unique > total / 3) {
@@ -151,7 +151,9 @@ void BookReader::readSst(const std::vector<std::span<const std::uint8_t>>& segme
     strings_.reserve(unique);
     for (std::uint32_t i = 0; i < unique; ++i) {
         strings_.push_back(r.string());
+        spend(strings_.back().size());
     }
+    sharedUse_.resize(strings_.size());
 }
 
 }  // namespace rw::sheet::xls

@@ -2,6 +2,7 @@
 // MERGEDCELLS, written by SheetWriter and read by BookReader.
 
 #include <algorithm>
+#include <array>
 
 #include "spreadsheet/xls_book_reader.h"
 #include "spreadsheet/xls_sheet_writer.h"
@@ -146,7 +147,8 @@ void BookReader::readRow(SheetInProgress& sheet, const Record&, bytes::Reader& r
     r.skip(4);
     const std::uint16_t flags = r.u16();
     if ((flags & 0x40) && height >= 1 && height <= 8192) {
-        sheet.heights[row] = height;
+        payRows(sheet, row);
+        sheet.ws.setCustomRowHeight(row, height);
     }
 }
 
@@ -182,21 +184,57 @@ std::size_t BookReader::mergeCost(const CellRange& m, bool first) {
            (first ? kMergeIndexBytes : 0);
 }
 
-// Merged areas must not overlap. Swept by first row: the areas still open at a row all cross that row,
-// so while none overlap there are at most 256 of them to compare a new one with.
-void BookReader::checkMergesApart(const std::vector<CellRange>& merges) {
-    std::vector<CellRange> sorted = merges;
-    std::sort(sorted.begin(), sorted.end(),
-              [](const CellRange& a, const CellRange& b) { return a.firstRow < b.firstRow; });
-    std::vector<CellRange> open;
-    for (const CellRange& m : sorted) {
-        std::erase_if(open, [&](const CellRange& o) { return o.lastRow < m.firstRow; });
-        for (const CellRange& o : open) {
-            if (o.intersects(m)) {
-                damaged("merged areas overlap");
+// Lists the merged areas in the worksheet, in the file's order, and drops the cells they hide (those
+// only repeat an area's format). Areas must not overlap. One sweep down the rows, the areas taken by
+// first row: for each column, the last row an area already met covers; a new area overlaps one before
+// it exactly when one of its columns is still covered at its first row. The time grows with the cells,
+// the areas and their widths, never with the areas' sizes.
+void BookReader::placeMerges(Worksheet& ws, const std::vector<CellRange>& merges) {
+    if (merges.empty()) {
+        return;
+    }
+    // The areas by first row: a counting sort.
+    std::vector<std::uint32_t> firstOfRow(kMaxRows + 2, 0);
+    for (const CellRange& m : merges) {
+        ++firstOfRow[static_cast<std::size_t>(m.firstRow)];
+    }
+    for (std::size_t r = 1; r < firstOfRow.size(); ++r) {
+        firstOfRow[r] += firstOfRow[r - 1];
+    }
+    std::vector<std::uint32_t> byRow(merges.size());
+    for (std::size_t i = merges.size(); i-- > 0;) {
+        byRow[--firstOfRow[static_cast<std::size_t>(merges[i].firstRow)]] = static_cast<std::uint32_t>(i);
+    }
+    // Per column: the last row covered so far, and the area covering it.
+    std::array<std::int32_t, kMaxColumns + 1> coveredTo{};
+    std::array<std::uint32_t, kMaxColumns + 1> coveredBy{};
+    std::int32_t lastCovered = 0;
+    std::size_t next = 0;
+    for (std::int32_t row = 1; row <= kMaxRows; ++row) {
+        for (; next < byRow.size() && merges[byRow[next]].firstRow == row; ++next) {
+            const CellRange& m = merges[byRow[next]];
+            for (std::int32_t c = m.firstColumn; c <= m.lastColumn; ++c) {
+                if (coveredTo[c] >= row) {
+                    damaged("merged areas overlap");
+                }
+                coveredTo[c] = m.lastRow;
+                coveredBy[c] = byRow[next];
             }
+            lastCovered = std::max(lastCovered, m.lastRow);
         }
-        open.push_back(m);
+        if (row > lastCovered && next == byRow.size()) {
+            break;
+        }
+        ws.dropCells(row, [&](std::int32_t c) {
+            if (coveredTo[c] < row) {
+                return false;
+            }
+            const CellRange& m = merges[coveredBy[c]];
+            return m.firstRow != row || m.firstColumn != c;
+        });
+    }
+    for (const CellRange& m : merges) {
+        ws.addMergedRangeUnchecked(m);
     }
 }
 

@@ -32,6 +32,7 @@ void SheetWriter::prepare() {
     for (std::int32_t row : rows_) {
         scratch.clear();
         collectRow(row, scratch);
+        expectedBytes_ += 4 + 16 + rowCellsSize(scratch);  // the ROW record and the cells
         if (scratch.empty()) {
             continue;
         }
@@ -44,6 +45,7 @@ void SheetWriter::prepare() {
         lastCol_ = std::max<std::uint16_t>(lastCol_, static_cast<std::uint16_t>(scratch.back().column + 1));
     }
     preparing_ = false;
+    expectedBytes_ += 16384 + ws_.mergedRanges().size() * 8;
 }
 
 void SheetWriter::write(RecordSink& s) {

@@ -27,6 +27,8 @@ class SheetWriter {
     // gives equal files.
     void prepare();
     void write(RecordSink& s);
+    // About how many bytes write() will add (known once prepared).
+    std::size_t expectedBytes() const { return expectedBytes_; }
 
   private:
     void collectRow(std::int32_t row, std::vector<OutCell>& out);
@@ -53,6 +55,7 @@ class SheetWriter {
     std::vector<std::vector<OutCell>> block_;  // the cells of up to 32 rows being written
     bool preparing_ = false;
     bool anyCell_ = false;
+    std::size_t expectedBytes_ = 0;
     std::uint32_t firstRow_ = 0, lastRow_ = 0;
     std::uint16_t firstCol_ = 0xFFFF, lastCol_ = 0;
 };

@@ -207,19 +207,23 @@ std::vector<std::uint8_t> encodeWorkbook(const Workbook& wb) {
         layout.formatOfXf.push_back(formatIndex(layout, wb.styles().style(id).numberFormat));
     }
 
+    // Room for the whole file in one buffer: the stream grows in it and the container is built around it.
     RecordSink s;
-    std::size_t cells = 0;
-    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
-        cells += wb.sheet(i).storedCellCount();
+    std::size_t expected = 65536;
+    for (const auto& sheet : sheets) {
+        expected += sheet->expectedBytes();
     }
-    s.out.reserve(65536 + cells * 4);
+    for (const std::string_view str : sstList) {
+        expected += 3 + 2 * str.size();
+    }
+    s.out.reserve(cfb::singleStreamFileSize(expected + expected / 512));
     BookWriter globals(s, wb, layout, sstList, sstTotal);
     globals.writeGlobals();
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         bytes::set32(s.out, globals.plyPos[i], static_cast<std::uint32_t>(s.out.size()));
         sheets[i]->write(s);
     }
-    return cfb::writeSingleStream(s.out, u"Workbook");
+    return cfb::wrapSingleStream(std::move(s.out), u"Workbook");
 }
 
 void saveWorkbook(const Workbook& workbook, const std::filesystem::path& path) {

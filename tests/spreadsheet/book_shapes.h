@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -173,6 +174,70 @@ inline Bytes sst(const std::vector<std::string>& strings, std::size_t perSegment
     return out += record(id, body);
 }
 
+// Records carrying one long 8-bit string (the 16-bit count, the option byte, the characters) whose
+// characters go on in CONTINUE records of at most `perRecord` bytes, each starting with the option byte
+// of what it holds: 0 (8-bit) or, when `wideContinuations`, 1 with the characters as UTF-16. `head` goes
+// before the string in the first record.
+inline Bytes continuedString(std::uint16_t id, const Bytes& head, const std::string& s, std::size_t perRecord,
+                             bool wideContinuations = false) {
+    Bytes body = head;
+    put16(body, static_cast<std::uint32_t>(s.size()));
+    body.push_back(0);
+    Bytes out;
+    std::size_t done = 0;
+    bool first = true;
+    while (done < s.size() || first) {
+        const bool wide = !first && wideContinuations;
+        const std::size_t unit = wide ? 2 : 1;
+        const std::size_t fit = std::min(s.size() - done, (perRecord - body.size()) / unit);
+        for (std::size_t i = 0; i < fit; ++i) {
+            body.push_back(static_cast<std::uint8_t>(s[done + i]));
+            if (wide) {
+                body.push_back(0);
+            }
+        }
+        done += fit;
+        out += record(first ? id : biff::kContinue, body);
+        first = false;
+        body = {static_cast<std::uint8_t>(wideContinuations ? 1 : 0)};
+    }
+    return out;
+}
+
+// A shared string table of long 8-bit strings: where a string's characters fill a record, they go on in
+// a CONTINUE record that starts with the option byte (as Excel writes them).
+inline Bytes longSst(const std::vector<std::string>& strings) {
+    Bytes out, body;
+    put32(body, static_cast<std::uint32_t>(strings.size()));
+    put32(body, static_cast<std::uint32_t>(strings.size()));
+    std::uint16_t id = biff::kSst;
+    const auto flush = [&] {
+        out += record(id, body);
+        body.clear();
+        id = biff::kContinue;
+    };
+    for (const std::string& s : strings) {
+        if (biff::kMaxBody - body.size() < 4) {
+            flush();
+        }
+        putText(body, "");
+        body[body.size() - 3] = static_cast<std::uint8_t>(s.size());
+        body[body.size() - 2] = static_cast<std::uint8_t>(s.size() >> 8);
+        for (std::size_t done = 0; done < s.size();) {
+            if (body.size() == biff::kMaxBody) {
+                flush();
+                body.push_back(0);
+            }
+            const std::size_t fit = std::min(s.size() - done, biff::kMaxBody - body.size());
+            body.insert(body.end(), s.begin() + static_cast<std::ptrdiff_t>(done),
+                        s.begin() + static_cast<std::ptrdiff_t>(done + fit));
+            done += fit;
+        }
+    }
+    flush();
+    return out;
+}
+
 // The globals every book needs: a BOF, one font, 16 cell formats (XF 15 the default), and `extra`
 // (FORMAT or SST records); the BOUNDSHEETs and the EOF are added by book().
 inline Bytes basicGlobals(const Bytes& extra = {}, std::uint16_t format15 = 0) {
@@ -266,6 +331,39 @@ inline Bytes wholeSheetMerges(int sheets) {
         bodies.push_back(body);
     }
     return bookFile(basicGlobals(), bodies);
+}
+
+// One sheet whose `cells` cells (256 to a row) all show the same shared string of `length` characters.
+inline Bytes oneLongStringInManyCells(std::size_t length, int cells) {
+    Bytes body;
+    for (int i = 0; i < cells; ++i) {
+        body += labelSst(static_cast<std::uint16_t>(i / 256), static_cast<std::uint16_t>(i % 256), 0);
+    }
+    return bookFile(basicGlobals(longSst({std::string(length, 'x')})), {body});
+}
+
+// `rows` rows of 256 blank cells with a format, one MULBLANK record a row.
+inline Bytes denseBlanks(int rows) {
+    Bytes body;
+    for (int r = 0; r < rows; ++r) {
+        body += mulBlank(static_cast<std::uint16_t>(r), 0, 255);
+    }
+    return bookFile(basicGlobals(), {body});
+}
+
+// `count` merged areas of two cells side by side, 128 to a row, in full MERGEDCELLS records.
+inline Bytes twoCellMerges(int count) {
+    Bytes body;
+    std::vector<sheet::CellRange> areas;
+    for (int i = 0; i < count; ++i) {
+        const int row = i / 128 + 1, column = (i % 128) * 2 + 1;
+        areas.push_back(sheet::CellRange{row, column, row, column + 1});
+        if (areas.size() == biff::kMaxMergesPerRecord || i + 1 == count) {
+            body += merges(areas);
+            areas.clear();
+        }
+    }
+    return bookFile(basicGlobals(), {body});
 }
 
 // `sheets` small sheets, each with a few cells.

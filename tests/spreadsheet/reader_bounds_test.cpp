@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "book_shapes.h"
 #include "platform/failure.h"
@@ -41,6 +43,17 @@ Bytes secondSheetMoved(std::int32_t shift) {
     return cfb::writeSingleStream(s, u"Workbook");
 }
 
+// Eight strings of 65,535 characters, each shown by a cell on every one of 255 sheets: every sheet holds
+// its own copy of them, more than the file pays for.
+Bytes longStringsOnEverySheet() {
+    Bytes body;
+    for (std::uint16_t i = 0; i < 8; ++i) {
+        body += labelSst(0, i, i);
+    }
+    return bookFile(basicGlobals(longSst(std::vector<std::string>(8, std::string(65535, 'x')))),
+                    std::vector<Bytes>(255, body));
+}
+
 }  // namespace
 
 TEST(ReaderBoundsTest, HostileShapesAreRefusedClearly) {
@@ -59,6 +72,8 @@ TEST(ReaderBoundsTest, HostileShapesAreRefusedClearly) {
          bookFile(basicGlobals(), std::vector<Bytes>(100, number(0xFFFF, 0, 1))),
          "would need more memory than a file of this size"},
         {"256 sheets", manySmallSheets(256), "at most 255 sheets"},
+        {"long strings on 255 sheets", longStringsOnEverySheet(),
+         "would need more memory than a file of this"},
         {"an unknown error value", bookFile(basicGlobals(), {boolErr(0, 0, 0x55, true)}), "unknown boolean"},
         {"a boolean that is 2", bookFile(basicGlobals(), {boolErr(0, 0, 2, false)}), "unknown boolean"},
         {"a formula of unknown kind", bookFile(basicGlobals(), {formulaSpecial(0, 0, 9, 0)}), "unknown kind"},
@@ -79,6 +94,43 @@ TEST(ReaderBoundsTest, LargeButHonestShapesAreRead) {
     EXPECT_EQ(many.sheet(254).name(), "S255");
     EXPECT_EQ(many.sheet(254).cell(2, 1)->text, "sheet 254");
     EXPECT_EQ(many.sheet(254).cell(3, 2)->number, 254);
+
+    // One long string shown by 20,000 cells is held once; a cell changed later changes alone.
+    Workbook shared = decodeWorkbook(oneLongStringInManyCells(65535, 20000));
+    Worksheet& ws = shared.sheet(0);
+    EXPECT_EQ(ws.cell(79, 32)->text, std::string(65535, 'x'));
+    ws.setText(CellRange::cell(1, 1), "changed");
+    EXPECT_EQ(ws.cell(1, 1)->text, "changed");
+    EXPECT_EQ(ws.cell(1, 2)->text.size(), 65535u);
+}
+
+TEST(ReaderBoundsTest, AFileShortenedWhileItIsReadIsRefusedNotFatal) {
+    const fs::path path = fs::temp_directory_path() / ("rw_shrinking_" + std::to_string(::getpid()) + ".xls");
+    const Bytes whole = denseBlanks(4000);
+    const auto write = [&](std::size_t size) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(size));
+    };
+    write(whole.size());
+    std::atomic<bool> done{false};
+    std::thread shrinker([&] {
+        while (!done) {
+            fs::resize_file(path, whole.size() / 3);
+            write(whole.size());
+        }
+    });
+    int refused = 0;
+    for (int i = 0; i < 30; ++i) {
+        try {
+            loadWorkbook(path);
+        } catch (const rw::Failure&) {
+            ++refused;  // a clear failure is fine; ending the process is not
+        }
+    }
+    done = true;
+    shrinker.join();
+    fs::remove(path);
+    EXPECT_LE(refused, 30);
 }
 
 TEST(ReaderBoundsTest, FilesThatAreNoWorkbookFilesAreRefusedWithoutReadingThem) {

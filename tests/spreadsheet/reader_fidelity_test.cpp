@@ -40,6 +40,34 @@ class ForeignFileTest : public ::testing::Test {
 
 }  // namespace
 
+TEST(ReaderFidelityTest, LongFormulaTextAndTheSelectedTabReadAsExcelWroteThem) {
+    // A formula's 9,000-character text goes on in CONTINUE records, which start with their own option
+    // byte: 8-bit characters, or UTF-16 ones.
+    const std::string text(9000, 'q');
+    for (const bool wide : {false, true}) {
+        const Bytes cells = formulaSpecial(0, 0, 0, 0) + continuedString(biff::kString, {}, text, 4000, wide);
+        const Workbook wb = decodeWorkbook(bookFile(basicGlobals(), {cells}));
+        EXPECT_EQ(wb.sheet(0).cell(1, 1)->text, text) << (wide ? "UTF-16" : "8-bit") << " continuations";
+    }
+    // The selected tab counts the chart sheet in front of the worksheets, which the reader does not keep.
+    const struct {
+        std::uint16_t tab;
+        const char* active;
+    } tabs[] = {{1, "S2"}, {2, "S3"}, {0, "S2"}, {9, "S2"}};
+    for (const auto& t : tabs) {
+        Bytes window;
+        for (const std::uint32_t v : {0u, 0u, 0x4000u, 0x2000u, 0x38u, std::uint32_t{t.tab}, 0u, 1u, 600u}) {
+            put16(window, v);
+        }
+        const Bytes globals = basicGlobals(record(biff::kWindow1, window));
+        Bytes stream = bookStream(globals, {number(0, 0, 1), number(0, 0, 2), number(0, 0, 3)}, {0, 1, 2});
+        stream[globals.size() + 4 + 5] = 2;  // the first BOUNDSHEET: a chart sheet
+        const Workbook wb = decodeWorkbook(rw::sheet::cfb::writeSingleStream(stream, u"Workbook"));
+        ASSERT_EQ(wb.sheetCount(), 2u);
+        EXPECT_EQ(wb.activeSheet().name(), t.active) << "tab " << t.tab;
+    }
+}
+
 TEST(ReaderFidelityTest, EveryKindOfCellRecordIsKept) {
     // Cells as Excel and others write them; XF 15 carries a date format of the workbook's own.
     Bytes format;
