@@ -40,13 +40,10 @@ using automation::Dispatch;
 // digits from 1 to 9 this only happens when the clock or the generator is broken.
 constexpr int kMaxNameDraws = 1000;
 
-// The folder of the temporary workbook: the "temp" environment variable, or the system's temporary folder
-// when it is unset or empty (the bare separator would point at the root of the file system).
-QString temporaryFolder() {
-    QString folder = qEnvironmentVariable("temp");
-    if (folder.isEmpty()) {
-        folder = QDir::tempPath();
-    }
+// The folder of the temporary workbook (the program's one rule for temporary files), with the separator
+// that the file name follows.
+QString workbookFolder() {
+    const QString folder = temporaryFolder().folder;
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
@@ -87,11 +84,8 @@ void GenerationRun::start(Form1& window) {
 }
 
 bool GenerationRun::temporaryFolderRefused(Form1& window) {
-    QString folder = temporaryFolder();
-    if (folder.size() > 1) {
-        folder.chop(1);  // named as the user set it, without the separator added for the file name
-    }
-    const QString problem = temporaryFolderProblem(folder);
+    const TemporaryFolder folder = temporaryFolder();
+    const QString problem = temporaryFolderProblem(folder.folder);
     if (problem.isEmpty()) {
         return false;
     }
@@ -161,12 +155,12 @@ void GenerationRun::runGeneration(Form1& window) {
             });
             trap.run(208, [&] { name += QString::number(digit); });
         }
-        trap.run(212, [&] { path = temporaryFolder() + name + QStringLiteral(".xls"); });
+        trap.run(212, [&] { path = workbookFolder() + name + QStringLiteral(".xls"); });
         return QFile::encodeName(name + QStringLiteral(".xls")).toStdString();
     };
     trap.run(214, [&] {
         try {
-            safefile::createExclusive(QFile::encodeName(temporaryFolder()).toStdString(), drawName,
+            safefile::createExclusive(QFile::encodeName(workbookFolder()).toStdString(), drawName,
                                       kMaxNameDraws);
         } catch (const safefile::Error& e) {
             if (e.error() == EEXIST) {
@@ -175,9 +169,14 @@ void GenerationRun::runGeneration(Form1& window) {
             }
             throw;
         }
-        pictureFolder = makePictureFolder(temporaryFolder(), name);
-        // The picture is SVG, but the file keeps the name the original program gave its bitmap snapshot.
+        // A stop signal from here on removes the workbook (until the preview window deletes it) and the
+        // picture with its folder.
+        safefile::removeOnStopSignal(QFile::encodeName(path).toStdString());
+        pictureFolder = makePictureFolder(workbookFolder(), name);
+        // The picture is SVG, but the file keeps the name of a bitmap snapshot.
         picturePath = pictureFolder + QLatin1Char('/') + name + QStringLiteral(".bmp");
+        safefile::removeOnStopSignal(QFile::encodeName(pictureFolder).toStdString());
+        safefile::removeOnStopSignal(QFile::encodeName(picturePath).toStdString());
     });
 
     job.saveAs(path);
@@ -208,6 +207,8 @@ void GenerationRun::runGeneration(Form1& window) {
     trap.run(254, [&] { files::deleteFile(picturePath); });
     if (!pictureFolder.isEmpty()) {
         QDir().rmdir(pictureFolder);  // only when empty: whatever else is there stays
+        safefile::keepOnStopSignal(QFile::encodeName(picturePath).toStdString());
+        safefile::keepOnStopSignal(QFile::encodeName(pictureFolder).toStdString());
     }
 }
 

@@ -10,6 +10,7 @@
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
 #include "platform/qt_seams.h"
+#include "platform/safe_file.h"
 #include "preview/preview_window.h"
 
 // Rootweave takes no command line and no configuration file: it loads the main window and runs.
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     // A file-size limit makes a save fail with "File too large", reported like any failed save, instead of
     // ending the program in the middle of it.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ctrl+C, kill or a closed terminal remove the file being written and the run's temporary workbook
+    // before the program ends as the signal would have ended it.
+    rw::safefile::removeDraftsOnSignals();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Rootweave"));

@@ -1,47 +1,40 @@
 #include "app/temporary_folder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
-#include <cerrno>
-#include <cstring>
+
+#include "platform/temp_folder.h"
 
 namespace rw {
 
-namespace {
-
-QString reasonOf(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+TemporaryFolder temporaryFolder() {
+    const tempfolder::Choice choice = tempfolder::chosen();
+    return {QFile::decodeName(QByteArray::fromStdString(choice.folder)),
+            QString::fromStdString(choice.variable)};
 }
-
-}  // namespace
 
 QString temporaryFolderProblem(const QString& folder) {
-    const QByteArray path = QFile::encodeName(folder);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0) {
-        const int error = errno;
-        return error == ENOENT ? QStringLiteral("does not exist")
-                               : QStringLiteral("cannot be reached: ") + reasonOf(error);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return QStringLiteral("is not a folder");
-    }
-    // Making a file needs both: writing the folder and passing through it.
-    if (::faccessat(AT_FDCWD, path.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
-        return QStringLiteral("cannot be written: ") + reasonOf(errno);
-    }
-    return {};
+    return QString::fromLocal8Bit(tempfolder::problem(QFile::encodeName(folder).toStdString()));
 }
 
-QString temporaryFolderMessage(const QString& folder, const QString& problem) {
-    return QStringLiteral(
-               "Cannot make the chart: the temporary folder \"%1\" %2.\r\n"
-               "Set the environment variable temp to a folder you can write to, or leave it unset "
-               "to use the system's temporary folder.")
-        .arg(folder, problem);
+QString temporaryFolderMessage(const TemporaryFolder& folder, const QString& problem) {
+    QString advice;
+    if (folder.variable == QLatin1String("temp")) {
+        advice = QStringLiteral(
+            "Set the environment variable temp to a folder you can write to, or leave it "
+            "unset to use the system's temporary folder.");
+    } else if (folder.variable.isEmpty()) {
+        advice = QStringLiteral(
+            "It is the system's temporary folder. Set the environment variable temp or "
+            "TMPDIR to a folder you can write to.");
+    } else {
+        advice = QStringLiteral(
+                     "It comes from the environment variable %1, as temp is unset or empty. Set %1 or "
+                     "temp to a folder you can write to.")
+                     .arg(folder.variable);
+    }
+    return QStringLiteral("Cannot make the chart: the temporary folder \"%1\" %2.\r\n")
+               .arg(folder.folder, problem) +
+           advice;
 }
 
 }  // namespace rw

@@ -1,12 +1,15 @@
 #include "platform/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -32,20 +35,40 @@ int writesUntilFailure = 0;
 int injectedError = 0;
 bool namedDraftsOnly = false;
 
-// --- The name being written, for the signal handler ------------------------------------------------------
+// --- The name being written, and files to remove, for the signal handler -----------------------------
 
 // Set only while the three signals are blocked; the handler reads them.
 volatile std::sig_atomic_t draftNamed = 0;
 int draftFolder = -1;
 std::array<char, 32> draftName{};
 
+// Files (and empty folders) that a stop signal removes: a few at a time are all the program needs.
+struct Removal {
+    volatile std::sig_atomic_t used = 0;
+    std::array<char, PATH_MAX> path{};
+};
+std::array<Removal, 8> removals;
+
 constexpr std::array kStopSignals = {SIGINT, SIGTERM, SIGHUP};
 
 void onStopSignal(int signal) {
+    const int saved = errno;
     if (draftNamed != 0) {
         ::unlinkat(draftFolder, draftName.data(), 0);
         draftNamed = 0;
     }
+    // Files first, then the folders they were in.
+    for (const Removal& r : removals) {
+        if (r.used != 0) {
+            ::unlink(r.path.data());
+        }
+    }
+    for (const Removal& r : removals) {
+        if (r.used != 0) {
+            ::rmdir(r.path.data());
+        }
+    }
+    errno = saved;
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -121,23 +144,33 @@ std::string draftNameDrawn() {
     return name + ".tmp";
 }
 
-const char* kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return "it is a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "it is a FIFO (named pipe), not a regular file";
-    }
-    if (S_ISSOCK(mode)) {
-        return "it is a socket, not a regular file";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "it is a device, not a regular file";
-    }
-    return "it is not a regular file";
+bool isDraftName(std::string_view name) {
+    static constexpr std::string_view kChars = "abcdefghijklmnopqrstuvwxyz0123456789";
+    return name.size() == 20 && name.starts_with(".rw-") && name.ends_with(".tmp") &&
+           name.substr(4, 12).find_first_not_of(kChars) == std::string_view::npos;
 }
 
-// What sits at the target now. Refuses anything that is neither a regular file nor a link.
+// What a file that is not a regular one is, after "it is" or "which is".
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO (named pipe), not a regular file";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket, not a regular file";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device, not a regular file";
+    }
+    if (S_ISLNK(mode)) {
+        return "a link that changed while it was followed";
+    }
+    return "not a regular file";
+}
+
+// What sits at the target now. Refuses anything that is not a regular file.
 struct Existing {
     bool present = false;
     bool regular = false;
@@ -154,10 +187,92 @@ Existing lookAt(int folder, const std::string& name, const fs::path& target) {
     }
     found.present = true;
     found.regular = S_ISREG(found.st.st_mode);
-    if (!found.regular && !S_ISLNK(found.st.st_mode)) {
-        refuse(target, kindOf(found.st.st_mode));
+    if (!found.regular) {
+        refuse(target, "it is " + kindOf(found.st.st_mode));
     }
     return found;
+}
+
+// The file a chain of links ends at, each link read relative to its own folder; `target` itself when it is
+// no link. Refuses a chain that dangles or ends at anything but a regular file, naming where it ends.
+fs::path followLinks(const fs::path& target) {
+    fs::path current = target;
+    std::string lastText;  // what the last link holds, as it holds it
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        if (hops >= 40) {
+            fail(target, ELOOP);
+        }
+        std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), to.data(), to.size());
+        if (n < 0) {
+            fail(target, errno);
+        }
+        to.resize(static_cast<std::size_t>(n));
+        lastText = to;
+        const fs::path next(to);
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    if (current == target) {
+        return target;
+    }
+    // The system's own links (/dev/stdout, /proc/self/fd/N) may name what is no path ("pipe:[4242]").
+    struct stat end {};
+    const bool named = ::lstat(current.c_str(), &end) == 0;
+    const std::string linked =
+        "it is a link to \"" + (named || lastText.starts_with('/') ? current.string() : lastText) + "\", ";
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            refuse(target, linked + "which does not exist");
+        }
+        fail(target, errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        refuse(target, linked + "which is " + kindOf(st.st_mode));
+    }
+    // A link of the system's own may also name a file that has no name to replace.
+    if (!named || end.st_ino != st.st_ino || end.st_dev != st.st_dev) {
+        refuse(target, linked + "which cannot be replaced by name");
+    }
+    return current;
+}
+
+// Removes the drafts in `folder` that a writer killed while naming its file left behind: names of our own
+// draft pattern only, regular files only, and only when no writer holds the lock it took when it made the
+// file (a writer that is gone holds none).
+void removeAbandonedDrafts(int folder) {
+    const int scan = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (scan < 0) {
+        return;
+    }
+    DIR* dir = ::fdopendir(scan);
+    if (dir == nullptr) {
+        ::close(scan);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isDraftName(entry->d_name)) {
+            continue;
+        }
+        const int fd =
+            ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        struct stat now {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folder, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_ino == st.st_ino &&
+            now.st_dev == st.st_dev) {
+            ::unlinkat(folder, entry->d_name, 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 class FileOutput : public Output {
@@ -195,6 +310,7 @@ class NewFile {
         if (!namedDraftsOnly && ::access("/proc/self/fd", X_OK) == 0) {
             fd_.reset(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
             if (fd_.get() >= 0) {
+                lock();
                 return;
             }
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
@@ -212,6 +328,7 @@ class NewFile {
             if (fd_.get() >= 0) {
                 name_ = name;
                 remember();
+                lock();
             }
         }
     }
@@ -234,6 +351,21 @@ class NewFile {
             fail(target_, errno);
         }
         const SignalsHeld held;
+        if (name_.empty() && targetAbsent) {
+            // A new file takes its name in one step and never has a draft name.
+            if (::linkat(AT_FDCWD, self().data(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                return;
+            }
+            if (errno != EEXIST) {
+                fail(target_, errno);
+            }
+            lookAt(folder_, name,
+                   target_);  // something turned up meanwhile: refuses what may not be replaced
+            targetAbsent = false;
+        }
+        // Linux cannot put an unnamed file in place of an existing name: it gets a draft name, moved over
+        // the target at once. Only a kill between the two steps leaves the draft, which the next write into
+        // this folder removes (removeAbandonedDrafts).
         if (name_.empty()) {
             giveName();
         }
@@ -254,12 +386,22 @@ class NewFile {
     }
 
   private:
+    std::array<char, 64> self() const {
+        std::array<char, 64> path{};
+        std::snprintf(path.data(), path.size(), "/proc/self/fd/%d", fd_.get());
+        return path;
+    }
+    // Held until the file is closed: while it is, no other writer takes a draft of ours for abandoned.
+    void lock() {
+        if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+            fail(target_, errno);
+        }
+    }
     void giveName() {
-        char self[64];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_.get());
+        const std::array<char, 64> path = self();
         for (int draw = 0;; ++draw) {
             const std::string name = draftNameDrawn();
-            if (::linkat(AT_FDCWD, self, folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (::linkat(AT_FDCWD, path.data(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 name_ = name;
                 remember();
                 return;
@@ -293,23 +435,34 @@ void replace(const std::filesystem::path& target, std::span<const std::uint8_t> 
     replace(target, [bytes](Output& out) { out.write(bytes); });
 }
 
-void replace(const std::filesystem::path& target, const Writer& writer) {
-    const std::string name = target.filename().string();
-    if (name.empty()) {
-        refuse(target, "no file name");
+void replace(const std::filesystem::path& given, const Writer& writer) {
+    if (given.filename().empty()) {
+        refuse(given, "no file name");
     }
-    if (name == "." || name == "..") {
-        refuse(target, "it is a folder");
+    // Through a link, the file it ends at is replaced, in that file's own folder; messages name both.
+    const fs::path target = followLinks(given);
+    const bool linked = target != given;
+    const std::string viaLink = linked ? "it is a link to \"" + target.string() + "\", " : std::string();
+    const std::string name = target.filename().string();
+    if (name.empty() || name == "." || name == "..") {
+        refuse(given, viaLink + (linked ? "which is a folder" : "it is a folder"));
     }
     const fs::path folderPath = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const Fd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
-        fail(target, errno);
+        if (linked) {
+            refuse(given, viaLink + "whose folder cannot be opened: " + std::strerror(errno));
+        }
+        fail(given, errno);
     }
-    const Existing before = lookAt(folder.get(), name, target);
+    if (linked && ::faccessat(folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        refuse(given, viaLink + "whose folder you cannot write: " + std::strerror(errno));
+    }
+    const Existing before = lookAt(folder.get(), name, given);
+    removeAbandonedDrafts(folder.get());
 
-    NewFile file(folder.get(), target);
-    FileOutput out(file.fd(), target);
+    NewFile file(folder.get(), given);
+    FileOutput out(file.fd(), given);
     writer(out);
     mode_t mode = 0666 & ~creationMask();
     if (before.regular) {
@@ -318,11 +471,9 @@ void replace(const std::filesystem::path& target, const Writer& writer) {
         if (::fchown(file.fd(), before.st.st_uid, before.st.st_gid) != 0) {
             errno = 0;
         }
-    } else if (before.present) {
-        mode = 0600;  // a link planted under the name says nothing about who may read the file
     }
     if (::fchmod(file.fd(), mode) != 0) {
-        fail(target, errno);
+        fail(given, errno);
     }
     file.moveOver(name, !before.present);
     // The move itself reaches the disk with the folder. A folder that cannot be flushed (some file systems
@@ -363,6 +514,30 @@ void removeDraftsOnSignals() {
     }
     for (int s : kStopSignals) {
         ::sigaction(s, &action, nullptr);
+    }
+}
+
+void removeOnStopSignal(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text.empty() || text.size() >= PATH_MAX) {
+        return;
+    }
+    const SignalsHeld held;
+    for (Removal& r : removals) {
+        if (r.used == 0) {
+            std::memcpy(r.path.data(), text.c_str(), text.size() + 1);
+            r.used = 1;
+            return;
+        }
+    }
+}
+
+void keepOnStopSignal(const std::filesystem::path& path) {
+    const SignalsHeld held;
+    for (Removal& r : removals) {
+        if (r.used != 0 && path.native() == r.path.data()) {
+            r.used = 0;
+        }
     }
 }
 

@@ -15,8 +15,10 @@
 // replace() never leaves a half-written file under any name: the new contents are written to a file that
 // has no name at all (O_TMPFILE) where the kernel and the file system allow it, else to a short, unguessable,
 // owner-only name beside the target that is removed on every failure (and on SIGINT, SIGTERM and SIGHUP once
-// removeDraftsOnSignals() is in place). The data is flushed, the file moved over the target in one step,
-// and the folder flushed, so after a crash at any moment the target holds either its old bytes or the new.
+// removeDraftsOnSignals() is in place). The data is flushed; a new file takes its name in one step, and an
+// unnamed file replacing an existing one gets a draft name for the moment before it is moved over the
+// target; the folder is flushed last. So after a crash at any moment the target holds either its old bytes
+// or the new.
 namespace rw::safefile {
 
 // A failed write or refused target. description() reads "Cannot write "<path>": <reason>"; reason() is the
@@ -46,10 +48,16 @@ class Output {
 
 using Writer = std::function<void(Output&)>;
 
-// Replaces `target` with `bytes` (or whatever `writer` writes) in one step. An existing regular file keeps
-// its permission bits; a new file gets those the umask leaves of 0666; a link at the target is replaced by a
-// file for its owner only, never followed. A folder, FIFO, socket or device at the target is refused and
-// left as it is. Names may be as long as the folder allows and hold any bytes.
+// Replaces `target` with `bytes` (or whatever `writer` writes) in one step. Through a link (or a chain of
+// them) the file it ends at is replaced, in that file's own folder, keeping its mode and, where the user may
+// set it, its owner; a link that dangles, ends at anything but a regular file, or ends in a folder the user
+// cannot write is refused with a reason that names where it ends. An existing regular file keeps its
+// permission bits; a new file gets those the umask leaves of 0666. A folder, FIFO, socket or device at the
+// target is refused and left as it is. Names may be as long as the folder allows and hold any bytes.
+//
+// Each write first removes, from the folder it writes into, the drafts (".rw-" and 12 letters or digits,
+// ".tmp") that a writer killed in the moment between naming its new file and moving it over an existing
+// one has left there; a draft whose writer is still at work is locked and kept.
 void replace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 void replace(const std::filesystem::path& target, const Writer& writer);
 
@@ -63,6 +71,12 @@ std::filesystem::path createExclusive(const std::filesystem::path& folder,
 // For a program that writes and may be stopped: SIGINT, SIGTERM and SIGHUP first remove the file being
 // written under a name (if any), then end the program as the signal would have.
 void removeDraftsOnSignals();
+
+// Files (or empty folders) of the program's own that those signals remove too, such as the window
+// program's temporary workbook: registered when made, kept again (removed from the list) when the program
+// deletes them itself. Up to eight at a time; async-signal-safe on the handler's side.
+void removeOnStopSignal(const std::filesystem::path& path);
+void keepOnStopSignal(const std::filesystem::path& path);
 
 // The test seam: the `n`-th write to the kernel from now on (1 = the next one) fails with `error`; 0 turns
 // it off. Only for tests.

@@ -14,6 +14,7 @@
 #include "platform/failure.h"
 #include "platform/file_names.h"
 #include "platform/program_names.h"
+#include "platform/safe_file.h"
 #include "preview/file_copy.h"
 #include "preview/preview_navigation.h"
 #include "preview/workbook_export.h"
@@ -450,6 +451,7 @@ void Form2::PushButton8_Click() {
     if (trap.test(100, [&] { return files::isNormalFile(mExcelFile); })) {
         trap.run(102, [&] { files::deleteFile(mExcelFile); });
     }
+    safefile::keepOnStopSignal(QFile::encodeName(mExcelFile).toStdString());
     trap.run(104, [&] {
         if (mainWindow_ != nullptr) {
             mainWindow_->show();
@@ -465,6 +467,7 @@ void Form2::closeEvent(QCloseEvent* event) {
         if (files::isNormalFile(mExcelFile)) {
             files::deleteFile(mExcelFile);
         }
+        safefile::keepOnStopSignal(QFile::encodeName(mExcelFile).toStdString());
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         finished = true;

@@ -1,10 +1,15 @@
 #include "spreadsheet/xlsx_writer.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -14,6 +19,7 @@
 
 #include "platform/failure.h"
 #include "platform/safe_file.h"
+#include "platform/temp_folder.h"
 #include "spreadsheet/text.h"
 #include "spreadsheet/xlsx_package_check.h"
 
@@ -66,12 +72,14 @@ bool rowByRowWritable(const Workbook& wb) {
 }
 
 // One open libxlsxwriter workbook. Dropped without close(), it is freed and nothing is written.
+// Its scratch files go to the program's temporary folder (left unset, libxlsxwriter would use /tmp
+// whatever the user chose); a folder that cannot be used is refused before anything is written.
 class XlsxBook {
   public:
-    XlsxBook(const std::filesystem::path& file, bool constantMemory) {
+    XlsxBook(const std::filesystem::path& file, bool constantMemory) : scratch_(tempfolder::usable()) {
         lxw_workbook_options options{};
         options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
-        options.tmpdir = nullptr;
+        options.tmpdir = scratch_.data();
         options.use_zip64 = LXW_FALSE;
         book_ = workbook_new_opt(file.c_str(), &options);
         if (book_ == nullptr) {
@@ -94,6 +102,7 @@ class XlsxBook {
     }
 
   private:
+    std::string scratch_;
     lxw_workbook* book_ = nullptr;
 };
 
@@ -429,35 +438,34 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
 }
 
 std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& wb) {
-    namespace fs = std::filesystem;
     checkXlsxExport(wb);
-    // libxlsxwriter writes to a file name: a private file in the temporary folder that only this call has
-    // made, read back and removed.
-    std::random_device rd;
-    const fs::path temp = safefile::createExclusive(
-        fs::temp_directory_path(),
-        [&rd] {
-            char name[40];
-            std::snprintf(name, sizeof name, "rootweave-%08x%08x.xlsx", static_cast<unsigned>(rd()),
-                          static_cast<unsigned>(rd()));
-            return std::string(name);
-        },
-        100);
-    std::vector<std::uint8_t> image;
-    try {
-        exportXlsx(wb, temp);
-        std::ifstream in(temp, std::ios::binary);
-        image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
+    // libxlsxwriter writes to a file name: here a file in memory that has no name in any folder, reached
+    // through /proc, so nothing can be left behind whatever stops the program.
+    const int fd = ::memfd_create("rootweave-xlsx", MFD_CLOEXEC);
+    if (fd < 0) {
+        throw Failure(std::string("Cannot save the workbook as .xlsx: ") + std::strerror(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    exportXlsx(wb, "/proc/self/fd/" + std::to_string(fd));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throw Failure(std::string("Cannot save the workbook as .xlsx: ") + std::strerror(errno));
+    }
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < image.size()) {
+        const ssize_t n = ::pread(fd, image.data() + done, image.size() - done, static_cast<off_t>(done));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
             throw Failure("Cannot save the workbook as .xlsx: the exported file cannot be read back");
         }
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw;
+        done += static_cast<std::size_t>(n);
     }
-    std::error_code ignored;
-    fs::remove(temp, ignored);
     return image;
 }
 

@@ -31,8 +31,9 @@ void checkXlsxExport(const Workbook& workbook);
 // written under `file` is removed. Throws Failure.
 void exportXlsx(const Workbook& workbook, const std::filesystem::path& file);
 
-// The complete .xlsx file of a workbook (exported to a private file in the temporary folder, read back
-// and removed). Throws Failure.
+// The complete .xlsx file of a workbook (exported to a file in memory that has no name anywhere, then read
+// back). libxlsxwriter's scratch files go to the program's temporary folder (platform/temp_folder.h); a
+// folder that cannot be used is a Failure naming it. Throws Failure.
 std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& workbook);
 
 // Saves the workbook as .xlsx under `path` in one step (safefile::replace): an existing file is replaced

@@ -183,5 +183,25 @@ TEST_F(GenerationRun, AnUnusableTemporaryFolderGivesOneMessageAndStartsNothing) 
     EXPECT_EQ(preview, nullptr);
     EXPECT_EQ(tempEntries(), (QStringList{"a-file", "read-only"}));
 }
+
+// With temp set but empty, the folder is the system's (TMPDIR here): a missing one is named with its
+// variable, and nothing is written at the root of the file system.
+TEST_F(GenerationRun, AnEmptyTempFallsBackToTmpdirAndNamesItWhenMissing) {
+    const QByteArray savedTmpdir = qgetenv("TMPDIR");
+    const QString missing = QDir(tempFolder.path()).filePath("missing");
+    qputenv("temp", "");
+    qputenv("TMPDIR", QFile::encodeName(missing));
+    Form1& f = makeForm("Ada", "2");
+    f.PushButton1_Click();
+    qputenv("TMPDIR", savedTmpdir);
+    ASSERT_EQ(seams.messages.shown.size(), 1u);
+    EXPECT_EQ(
+        seams.messages.shown[0].text,
+        "Cannot make the chart: the temporary folder \"" + missing +
+            "\" does not exist.\r\nIt comes from the environment variable TMPDIR, as temp is unset or empty. "
+            "Set TMPDIR or temp to a folder you can write to.");
+    EXPECT_EQ(factory.created, 0);
+    EXPECT_TRUE(QDir(QStringLiteral("/")).entryList({QStringLiteral("qarlow*")}, QDir::Files).isEmpty());
+}
 }  // namespace
 }  // namespace rw::test

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <QFileInfo>
 #include <QSet>
 
 #include "generation_run_fixture.h"
+#include "platform/safe_file.h"
 
 // Runs that end in the preview: the checked workbook, its name and folder, the files around it.
 namespace rw::test {
@@ -150,6 +156,25 @@ TEST_F(GenerationRun, WithoutTheSystemVariableTheWorkbookGoesToTheSystemTemporar
     EXPECT_EQ(workbook.absolutePath(), QFileInfo(systemTemp.path()).absoluteFilePath());
     EXPECT_TRUE(workbook.isFile());
     EXPECT_TRUE(seams.messages.shown.empty());
+}
+
+// A closed terminal (SIGHUP) with the preview up ends the program without leaving its temporary workbook;
+// the signal goes to a child process that carries the run's state, as the window program would.
+TEST_F(GenerationRun, AStopSignalWithThePreviewUpRemovesTheTemporaryWorkbook) {
+    makeForm("Ada", "2").PushButton1_Click();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_TRUE(QFileInfo(preview->excelFile()).isFile());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        safefile::removeDraftsOnSignals();
+        ::raise(SIGHUP);
+        std::_Exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    EXPECT_TRUE(tempEntries().isEmpty()) << tempEntries().join(' ').toStdString();
 }
 }  // namespace
 }  // namespace rw::test

@@ -1,6 +1,8 @@
 #include "platform/safe_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -168,19 +170,94 @@ TEST_F(SafeFile, SpecialTargetsAreRefusedAndStayWhatTheyWere) {
     EXPECT_EQ(entries().size(), cases.size()) << "nothing left beside them";
 }
 
-TEST_F(SafeFile, ALinkIsReplacedNeverFollowed) {
-    put(dir_ / "precious.txt", "keep me");
-    fs::create_symlink(dir_ / "precious.txt", dir_ / "chart.xls");
+// A user's link (a workbook kept elsewhere and linked in) gets the new bytes in the file it names; a link
+// that leads nowhere writable is refused with both names, and nothing is written anywhere.
+TEST_F(SafeFile, ALinkIsFollowedToTheFileItNamesOrRefused) {
+    const fs::path synced = dir_ / "synced";
+    fs::create_directory(synced);
+    put(synced / "family.xls", "old");
+    ::chmod((synced / "family.xls").c_str(), 0640);
+    fs::create_symlink("synced/family.xls", dir_ / "relative.xls");
+    fs::create_symlink(dir_ / "relative.xls", dir_ / "chain.xls");
     fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.xls");
-    for (const char* name : {"chart.xls", "dangling.xls"}) {
-        replace(dir_ / name, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("new"), 3));
-        EXPECT_TRUE(S_ISREG(modeOf(dir_ / name))) << name;
-        EXPECT_EQ(modeOf(dir_ / name) & 0777, 0600u) << name;
-        EXPECT_EQ(read(dir_ / name), "new");
+    ASSERT_EQ(::mkfifo((synced / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(synced / "pipe", dir_ / "to-pipe.xls");
+    fs::create_symlink(synced, dir_ / "to-folder.xls");
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);  // what /dev/stdout names when the output goes to a pipe
+    const fs::path standardOutput = "/proc/self/fd/" + std::to_string(pipeEnds[1]);
+
+    struct Case {
+        fs::path given;
+        std::string refusal;  // empty: written through
+    };
+    const Case cases[] = {
+        {dir_ / "relative.xls", ""},
+        {dir_ / "chain.xls", ""},
+        {dir_ / "dangling.xls",
+         "it is a link to \"" + (dir_ / "nowhere").string() + "\", which does not exist"},
+        {dir_ / "to-pipe.xls", "it is a link to \"" + (synced / "pipe").string() + "\", which is a FIFO"},
+        {dir_ / "to-folder.xls", "it is a link to \"" + synced.string() + "\", which is a folder"},
+        {standardOutput, "which is a FIFO"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.given.string());
+        put(synced / "family.xls", "old");
+        try {
+            replace(c.given, kLargeWriter);
+            EXPECT_TRUE(c.refusal.empty()) << "written";
+            EXPECT_EQ(fs::file_size(synced / "family.xls"), 10u * 64 * 1024);
+            EXPECT_EQ(modeOf(synced / "family.xls") & 0777, 0640u);
+        } catch (const Error& e) {
+            EXPECT_NE(e.reason().find(c.refusal), std::string::npos) << e.what();
+            EXPECT_FALSE(c.refusal.empty()) << e.what();
+            EXPECT_EQ(read(synced / "family.xls"), "old");
+        }
+        EXPECT_TRUE(fs::is_symlink(c.given));
     }
-    EXPECT_EQ(read(dir_ / "precious.txt"), "keep me");
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    EXPECT_EQ(entries().size(), 6u) << "nothing written beside the links";
+    std::set<std::string> inSynced;
+    for (const auto& e : fs::directory_iterator(synced)) {
+        inSynced.insert(e.path().filename().string());
+    }
+    EXPECT_EQ(inSynced, (std::set<std::string>{"family.xls", "pipe"}));
     EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
-    EXPECT_EQ(entries().size(), 3u);
+}
+
+// A link into a folder the user may not write is refused, naming the link and its file; as root the same
+// folder is written (checked in a child that gives up root, as an ordinary user would run).
+TEST_F(SafeFile, ALinkIntoAFolderTheUserCannotWriteIsRefused) {
+    const fs::path locked = dir_ / "locked";
+    fs::create_directory(locked);
+    put(locked / "family.xls", "old");
+    ::chmod((locked / "family.xls").c_str(), 0666);
+    ::chmod(locked.c_str(), 0555);
+    ::chmod(dir_.c_str(), 0777);
+    fs::create_symlink(locked / "family.xls", dir_ / "link.xls");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
+            std::_Exit(3);
+        }
+        try {
+            replace(dir_ / "link.xls", kLargeWriter);
+        } catch (const Error& e) {
+            const std::string expected = "Cannot write \"" + (dir_ / "link.xls").string() +
+                                         "\": it is a link to \"" + (locked / "family.xls").string() +
+                                         "\", whose folder you cannot write: Permission denied";
+            std::_Exit(e.what() == expected ? 0 : 2);
+        }
+        std::_Exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(read(locked / "family.xls"), "old");
+    ::chmod(locked.c_str(), 0755);
 }
 
 TEST_F(SafeFile, AReplacedFileKeepsItsModeAndANewOneFollowsTheUmask) {
@@ -242,6 +319,63 @@ TEST_F(SafeFile, AStopSignalWhileWritingLeavesTheOldFileAndNothingElse) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(read(target), "the user's workbook");
     EXPECT_EQ(entries(), std::set<std::string>{"family.xls"});
+}
+
+// A draft left by a writer killed while naming its file is removed by the next write into that folder; a
+// draft whose writer still holds it, and every other name, stay.
+TEST_F(SafeFile, TheNextWriteRemovesDraftsWhoseWriterIsGone) {
+    const std::vector<std::pair<std::string, bool>> files = {
+        {".rw-abandoned001.tmp", false},  // a draft of ours, nobody holds it
+        {".rw-inuse0000001.tmp", true},   // a draft of ours a writer still holds
+        {".rw-short.tmp", true},          // not our pattern
+        {".rw-ABANDONED001.tmp", true},   // not our pattern either
+        {"family.xls", true},
+    };
+    for (const auto& [name, stays] : files) {
+        put(dir_ / name, "bytes");
+    }
+    fs::create_directory(dir_ / ".rw-afolder00001.tmp");
+    const int held = ::open((dir_ / ".rw-inuse0000001.tmp").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    replace(dir_ / "other.xls", kLargeWriter);
+    ::close(held);
+    std::set<std::string> expected = {"other.xls", ".rw-afolder00001.tmp"};
+    for (const auto& [name, stays] : files) {
+        if (stays) {
+            expected.insert(name);
+        }
+    }
+    EXPECT_EQ(entries(), expected);
+}
+
+// SIGINT, SIGTERM and SIGHUP remove the files and folders the program registered, and only those, then end
+// the program as the signal would have.
+TEST_F(SafeFile, AStopSignalRemovesRegisteredFilesInAChildProcess) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const fs::path folder = dir_ / "picture";
+        fs::create_directory(folder);
+        put(dir_ / "qarlow12345678.xls", "workbook");
+        put(folder / "qarlow12345678.bmp", "picture");
+        put(dir_ / "kept.xls", "deleted by the program itself, then made again by someone else");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            removeDraftsOnSignals();
+            removeOnStopSignal(dir_ / "qarlow12345678.xls");
+            removeOnStopSignal(folder);
+            removeOnStopSignal(folder / "qarlow12345678.bmp");
+            removeOnStopSignal(dir_ / "kept.xls");
+            keepOnStopSignal(dir_ / "kept.xls");
+            ::raise(signal);
+            std::_Exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(entries(), std::set<std::string>{"kept.xls"});
+        fs::remove(dir_ / "kept.xls");
+    }
 }
 
 TEST_F(SafeFile, CreateExclusiveDrawsAgainWhileANameIsTaken) {

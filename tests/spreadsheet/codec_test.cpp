@@ -223,18 +223,18 @@ TEST_F(SaveTest, SavesUnderTheLongestNameTheFolderAllows) {
     EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
 }
 
-TEST_F(SaveTest, KeepsTheWorkbookPrivateAndNeverWritesThroughALink) {
-    // A link planted under the target's name is replaced, not followed; the file is its owner's alone.
-    const fs::path victim = dir_ / "victim.txt";
-    std::ofstream(victim) << "keep me";
+TEST_F(SaveTest, KeepsTheWorkbookPrivateAndWritesThroughALinkToTheFileItNames) {
+    // A link under the target's name is followed, as editors do: the file it names gets the workbook and
+    // keeps its (private) mode, and the link stays a link.
+    const fs::path linked = dir_ / "linked.xls";
+    std::ofstream(linked) << "old";
+    fs::permissions(linked, fs::perms::owner_read | fs::perms::owner_write);
     const fs::path target = dir_ / "chart.xls";
-    fs::create_symlink(victim, target);
+    fs::create_symlink(linked, target);
     saveWorkbook(chart(2), target);
-    EXPECT_FALSE(fs::is_symlink(target));
-    EXPECT_TRUE(sameContent(loadWorkbook(target), chart(2)));
-    std::ifstream in(victim);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_TRUE(sameContent(loadWorkbook(linked), chart(2)));
+    EXPECT_EQ(fs::status(linked).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(entries(), 2u) << "no temporary file is left behind";
 }
