@@ -2,9 +2,6 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -16,11 +13,11 @@
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
 #include "cli/native_names.h"
+#include "cli/output_check.h"
 #include "cli/picture_file.h"
 #include "cli/print_file.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
-#include "platform/file_names.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/xls_codec.h"
 #include "spreadsheet/xlsx_writer.h"
@@ -55,9 +52,9 @@ const QString kUsage = QStringLiteral(
     "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Each file is replaced in one step, the picture and the printed pages before the workbook: a stopped or\n"
-    "failed run leaves no half-written file, and an earlier file is kept unless the message says it was\n"
-    "replaced.\n"
+    "Every file is checked before any is replaced (a link is checked at the file it leads to), and each is\n"
+    "replaced in one step, the picture and the printed pages before the workbook: a stopped or failed run\n"
+    "leaves no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
     "\n"
     "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
     "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
@@ -73,28 +70,6 @@ int failed(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n";
     err.flush();
     return kExitFailed;
-}
-
-// Why `path` cannot take the workbook, or nothing when it looks writable. The engine has the last word.
-std::optional<QString> outputProblem(const QString& path) {
-    const QFileInfo file(path);
-    if (file.isDir()) {
-        return QStringLiteral("cannot write %1: it is a folder").arg(path);
-    }
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.exists()) {
-        return QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder.filePath());
-    }
-    if (!folder.isDir()) {
-        return QStringLiteral("cannot write %1: %2 is not a folder").arg(path, folder.filePath());
-    }
-    if (!folder.isWritable()) {
-        return QStringLiteral("cannot write %1: the folder %2 is not writable").arg(path, folder.filePath());
-    }
-    if (file.exists() && !file.isWritable()) {
-        return QStringLiteral("cannot write %1: the file is read-only").arg(path);
-    }
-    return std::nullopt;
 }
 
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
@@ -128,16 +103,29 @@ std::optional<sheet::RangePicture> PictureCatcher::take() {
     return picture;
 }
 
-std::optional<std::vector<std::uint8_t>> WorkbookCatcher::take() {
-    std::optional<std::vector<std::uint8_t>> image = std::move(image_);
-    image_.reset();
-    return image;
+std::optional<WorkbookCatcher::Caught> WorkbookCatcher::take() {
+    std::optional<Caught> caught = std::move(caught_);
+    caught_.reset();
+    return caught;
 }
 
 chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
     return [this](const sheet::Workbook& workbook, const std::string& path) {
-        keep(sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
-                                        : sheet::encodeWorkbook(workbook));
+        Caught caught;
+        try {
+            caught.image = sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
+                                                      : sheet::encodeWorkbook(workbook);
+        } catch (const std::exception& e) {
+            caught.problem = QString::fromUtf8(e.what());
+        }
+        if (paper_) {
+            try {
+                caught.pages = printWorkbook(workbook, *paper_);
+            } catch (const std::exception& e) {
+                caught.printProblem = QString::fromUtf8(e.what());
+            }
+        }
+        caught_ = std::move(caught);
     };
 }
 
@@ -211,7 +199,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (picture.isEmpty()) {
             return usageError(err, QStringLiteral("--picture needs a file name"));
         }
-        if (files::sameTargetName(picture, output)) {
+        if (sameTarget(bytesFromArgument(picture), bytesFromArgument(output))) {
             return usageError(err, QStringLiteral("--picture and --output name the same file"));
         }
     }
@@ -230,19 +218,24 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (print.isEmpty()) {
             return usageError(err, QStringLiteral("--print needs a file name"));
         }
-        if (files::sameTargetName(print, output) || (wantPicture && files::sameTargetName(print, picture))) {
+        if (sameTarget(bytesFromArgument(print), bytesFromArgument(output)) ||
+            (wantPicture && sameTarget(bytesFromArgument(print), bytesFromArgument(picture)))) {
             return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
         }
-        if (std::optional<QString> problem = outputProblem(print)) {
-            return failed(err, *problem);
-        }
     }
-    if (std::optional<QString> problem = outputProblem(output)) {
-        return failed(err, *problem);
-    }
+
+    // Every file is checked, by the bytes of its name, before the chart is made; none is replaced until all
+    // of them are made.
+    QStringList targets{output};
     if (wantPicture) {
-        if (std::optional<QString> problem = outputProblem(picture)) {
-            return failed(err, *problem);
+        targets << picture;
+    }
+    if (wantPrint) {
+        targets << print;
+    }
+    for (const QString& target : targets) {
+        if (std::optional<QString> problem = outputProblem(bytesFromArgument(target))) {
+            return failed(err, QStringLiteral("cannot write %1: %2").arg(target, *problem));
         }
     }
 
@@ -253,6 +246,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
     pictures.take();
     workbooks.take();
+    workbooks.printOn(wantPrint ? paper : std::nullopt);
     makeWorkbook(trap, factory, name, generations, output, wantPicture);
 
     if (trap.reportsShown() > 0) {
@@ -262,69 +256,75 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
                           .arg(trap.reportsShown())
                           .arg(output));
     }
-    const std::optional<std::vector<std::uint8_t>> image = workbooks.take();
-    if (!image) {
+    const std::optional<WorkbookCatcher::Caught> caught = workbooks.take();
+    if (!caught) {
         return failed(err, QStringLiteral("%1 was not written").arg(output));
     }
-    // The picture is written before the workbook: a picture that cannot be made (too large for PNG, say)
-    // or written leaves both files as they were.
+    if (!caught->problem.isEmpty()) {
+        return failed(err, QStringLiteral("cannot write %1: %2").arg(output, caught->problem));
+    }
+    // Everything is made before anything is written: a picture that cannot be made (too large for PNG,
+    // say) or pages that cannot be printed leave every file as it was.
+    QByteArray pictureBytes;
     if (wantPicture) {
-        QString problem;
         try {
             const std::optional<sheet::RangePicture> taken = pictures.take();
             if (!taken) {
                 throw Failure("no picture was taken");
             }
-            const QByteArray bytes = encodePicture(*taken, pictureFormatOf(picture));
-            try {
-                safefile::replace(bytesFromArgument(picture),
-                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                            static_cast<std::size_t>(bytes.size())));
-            } catch (const safefile::Error& e) {
-                problem = QStringLiteral("cannot write the picture file %1: %2")
-                              .arg(picture, QString::fromStdString(e.reason()));
-            }
+            pictureBytes = encodePicture(*taken, pictureFormatOf(picture));
         } catch (const std::exception& e) {
-            problem =
-                QStringLiteral("cannot make the picture %1: %2").arg(picture, QString::fromUtf8(e.what()));
-        }
-        if (!problem.isEmpty()) {
-            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+            return failed(err, QStringLiteral("cannot make the picture %1: %2; %3 was not written")
+                                   .arg(picture, QString::fromUtf8(e.what()), output));
         }
     }
-    // The pages are printed from the workbook as saved, so they and the file agree; like the picture, they
-    // are written before the workbook.
-    if (wantPrint) {
-        QString problem;
+    if (wantPrint && !caught->printProblem.isEmpty()) {
+        return failed(err, QStringLiteral("cannot print %1: %2; %3 was not written")
+                               .arg(print, caught->printProblem, output));
+    }
+
+    // The picture and the pages are written before the workbook. A write that still fails says which files
+    // were already replaced.
+    QStringList written;
+    const auto writtenNote = [&]() -> QString {
+        if (written.isEmpty()) {
+            return {};
+        }
+        return QStringLiteral(" (%1 %2 written)")
+            .arg(written.join(QStringLiteral(" and ")),
+                 written.size() == 1 && !written.first().startsWith(QStringLiteral("the printed"))
+                     ? QStringLiteral("was")
+                     : QStringLiteral("were"));
+    };
+    const auto write = [&](const QString& target,
+                           std::span<const std::uint8_t> bytes) -> std::optional<QString> {
         try {
-            const QByteArray bytes = printWorkbook(*image, *paper);
-            try {
-                safefile::replace(bytesFromArgument(print),
-                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                            static_cast<std::size_t>(bytes.size())));
-            } catch (const safefile::Error& e) {
-                problem = QStringLiteral("cannot write the print file %1: %2")
-                              .arg(print, QString::fromStdString(e.reason()));
-            }
-        } catch (const std::exception& e) {
-            problem = QStringLiteral("cannot print %1: %2").arg(print, QString::fromUtf8(e.what()));
+            safefile::replace(bytesFromArgument(target), bytes);
+        } catch (const safefile::Error& e) {
+            return QString::fromStdString(e.reason());
         }
-        if (!problem.isEmpty()) {
-            if (wantPicture) {
-                problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
-            }
-            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+        return std::nullopt;
+    };
+    const auto asBytes = [](const QByteArray& bytes) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                         static_cast<std::size_t>(bytes.size()));
+    };
+    if (wantPicture) {
+        if (std::optional<QString> reason = write(picture, asBytes(pictureBytes))) {
+            return failed(err, QStringLiteral("cannot write the picture file %1: %2; %3 was not written")
+                                   .arg(picture, *reason, output));
         }
+        written << QStringLiteral("the picture %1").arg(picture);
     }
-    try {
-        safefile::replace(bytesFromArgument(output), *image);
-    } catch (const safefile::Error& e) {
-        QString problem =
-            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(e.reason()));
-        if (wantPicture) {
-            problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
+    if (wantPrint) {
+        if (std::optional<QString> reason = write(print, asBytes(caught->pages))) {
+            return failed(err, QStringLiteral("cannot write the print file %1: %2%3; %4 was not written")
+                                   .arg(print, *reason, writtenNote(), output));
         }
-        return failed(err, problem);
+        written << QStringLiteral("the printed pages %1").arg(print);
+    }
+    if (std::optional<QString> reason = write(output, caught->image)) {
+        return failed(err, QStringLiteral("cannot write %1: %2%3").arg(output, *reason, writtenNote()));
     }
     out << "Wrote " << output << "\n";
     if (wantPicture) {
