@@ -12,10 +12,12 @@
 #include "chart/layout.h"
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
+#include "cli/family_options.h"
 #include "cli/native_names.h"
 #include "cli/output_check.h"
 #include "cli/picture_file.h"
 #include "cli/print_file.h"
+#include "family/family.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
 #include "platform/safe_file.h"
@@ -33,8 +35,12 @@ const QString kTool = QStringLiteral("rootweave-chart");
 const QString kUsage = QStringLiteral(
     "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls|.xlsx\n"
     "                       [--picture FILE.svg|.png|.pdf] [--print FILE.pdf [--paper a4|letter]]\n"
+    "       rootweave-chart --gedcom FILE.ged --person REF [--hide-living] [--generations N] [--name TEXT]\n"
+    "                       --output FILE.xls|.xlsx [--picture ...] [--print ...]\n"
     "\n"
-    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx).\n"
+    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx); "
+    "with\n"
+    "a family file, the boxes hold the ancestors of one person in it.\n"
     "\n"
     "  --generations N   generations to show, the person included; up to 15 (an .xls sheet holds no more).\n"
     "                    Fractions round half to even; below 0.5 only the heading is written.\n"
@@ -50,6 +56,15 @@ const QString kUsage = QStringLiteral(
     "  --print FILE.pdf  also print the chart into a PDF file, page by page as the workbook's page set-up\n"
     "                    prints it: landscape, one page wide, the heading on every page, \"Page N of M\".\n"
     "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
+    "  --gedcom FILE     fill the chart from this family file (GEDCOM). Its warnings go to standard error,\n"
+    "                    the first 20 one by one, then how many more there were.\n"
+    "  --person REF      the person whose ancestors fill the chart: a record id (@I12@ or I12) or the whole\n"
+    "                    name, in any case, with or without accents. When no one or several people match,\n"
+    "                    those who might be meant are listed (name, years, id) and nothing is written.\n"
+    "                    --name defaults to the person's name, --generations to the generations known\n"
+    "                    (at most 15).\n"
+    "  --hide-living     show the living (no death, born in the last 110 years) as \"Living\", without "
+    "dates.\n"
     "  -h, --help        show this help.\n"
     "\n"
     "Every file is checked before any is replaced (a link is checked at the file it leads to), and each is\n"
@@ -57,7 +72,8 @@ const QString kUsage = QStringLiteral(
     "leaves no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
     "\n"
     "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
-    "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
+    "or written or the family file could not be read, 2 for a bad command line, a refused number of\n"
+    "generations, an unknown paper, or a person not found or not found once.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
@@ -72,15 +88,37 @@ int failed(QTextStream& err, const QString& message) {
     return kExitFailed;
 }
 
+// The most generations a chart made from a family file shows by default: as many as an .xls sheet holds.
+constexpr int kMaxFamilyGenerations = 15;
+
+// What fills the boxes: a person of a family file and their ancestors, or nothing (the blank template).
+struct FamilyFill {
+    const family::FamilyFile* file = nullptr;
+    family::PersonIndex person = family::kNoPerson;
+    bool hideLiving = false;
+    int todayYear = 0;
+};
+
+// The layout step of the job. For now the boxes stay blank even with a family file (the heading already
+// names the person and the generations known); the job has no way yet to take the ancestors.
+bool layOutChart(chart::ChartJob& job, const QString& name, const QString& generations,
+                 const FamilyFill& fill, WarningWriter& warnings) {
+    (void)fill;
+    (void)warnings;
+    return job.layOut(name, generations);
+}
+
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
 // routine's line labels. Unlike the window, the tool stops as soon as a failure means no usable chart can
 // come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened. With
 // `takePicture`, the saved chart's used range is then pictured through CopyPicture, as the window's
 // snapshot does (the run's snapshot step, line 236).
 void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
-                  const QString& generations, const QString& savePath, bool takePicture) {
+                  const QString& generations, const QString& savePath, bool takePicture,
+                  const FamilyFill& fill, WarningWriter& warnings) {
     chart::ChartJob job(trap, factory, chart::ChartJob::AfterReport::Stop);
-    if (job.start() && job.layOut(name, generations) && job.saveAs(savePath) && takePicture) {
+    const bool laidOut = job.start() && layOutChart(job, name, generations, fill, warnings);
+    if (laidOut && job.saveAs(savePath) && takePicture) {
         trap.run(236, [&] { job.sheet().get("UsedRange").call("CopyPicture"); });
     }
     job.finish();
@@ -136,7 +174,7 @@ chart::EngineFactory::PictureSink PictureCatcher::sink() {
 }
 
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err) {
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
@@ -144,9 +182,12 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     const QCommandLineOption pictureOption(QStringLiteral("picture"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption printOption(QStringLiteral("print"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption paperOption(QStringLiteral("paper"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption gedcomOption(QStringLiteral("gedcom"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption personOption(QStringLiteral("person"), QString(), QStringLiteral("REF"));
+    const QCommandLineOption hideLivingOption(QStringLiteral("hide-living"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions(
-        {generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption, helpOption});
+    parser.addOptions({generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption,
+                       gedcomOption, personOption, hideLivingOption, helpOption});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
     if (!parser.parse(arguments)) {
@@ -161,15 +202,28 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         return usageError(
             err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
-    for (const QCommandLineOption* option :
-         {&generationsOption, &nameOption, &outputOption, &pictureOption, &printOption, &paperOption}) {
+    for (const QCommandLineOption* option : {&generationsOption, &nameOption, &outputOption, &pictureOption,
+                                             &printOption, &paperOption, &gedcomOption, &personOption}) {
         if (parser.values(*option).size() > 1) {
             return usageError(err,
                               QStringLiteral("--%1 is given more than once").arg(option->names().first()));
         }
     }
+    // With a family file, the person is named in it and the name and the generations follow from them.
+    const bool fromFamily = parser.isSet(gedcomOption);
+    if (!fromFamily) {
+        for (const QCommandLineOption* option : {&personOption, &hideLivingOption}) {
+            if (parser.isSet(*option)) {
+                return usageError(err,
+                                  QStringLiteral("--%1 goes with --gedcom").arg(option->names().first()));
+            }
+        }
+    }
     QStringList missing;
-    for (const QCommandLineOption* option : {&generationsOption, &nameOption, &outputOption}) {
+    const auto required =
+        fromFamily ? std::vector<const QCommandLineOption*>{&personOption, &outputOption}
+                   : std::vector<const QCommandLineOption*>{&generationsOption, &nameOption, &outputOption};
+    for (const QCommandLineOption* option : required) {
         if (!parser.isSet(*option)) {
             missing << QStringLiteral("--") + option->names().first();
         }
@@ -178,17 +232,26 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         return usageError(err, QStringLiteral("missing %1").arg(missing.join(QStringLiteral(", "))));
     }
 
-    const QString generations = parser.value(generationsOption);
-    const QString name = parser.value(nameOption);
+    QString generations = parser.value(generationsOption);
+    QString name = parser.value(nameOption);
     const QString output = parser.value(outputOption);
+    const QString gedcom = parser.value(gedcomOption);
 
-    switch (chart::checkGenerations(generations)) {
-        case chart::GenerationsCheck::NotNumeric:
-            return usageError(err, chart::kGenerationsNotNumeric);
-        case chart::GenerationsCheck::TooMany:
-            return usageError(err, chart::kGenerationsTooMany);
-        case chart::GenerationsCheck::Ok:
-            break;
+    if (parser.isSet(generationsOption)) {
+        switch (chart::checkGenerations(generations)) {
+            case chart::GenerationsCheck::NotNumeric:
+                return usageError(err, chart::kGenerationsNotNumeric);
+            case chart::GenerationsCheck::TooMany:
+                return usageError(err, chart::kGenerationsTooMany);
+            case chart::GenerationsCheck::Ok:
+                break;
+        }
+    }
+    if (fromFamily && gedcom.isEmpty()) {
+        return usageError(err, QStringLiteral("--gedcom needs a file name"));
+    }
+    if (fromFamily && parser.value(personOption).trimmed().isEmpty()) {
+        return usageError(err, QStringLiteral("--person needs a record id or a name"));
     }
     if (output.isEmpty()) {
         return usageError(err, QStringLiteral("--output needs a file name"));
@@ -233,9 +296,46 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     if (wantPrint) {
         targets << print;
     }
+    if (fromFamily) {
+        for (const QString& target : targets) {
+            if (sameTarget(bytesFromArgument(target), bytesFromArgument(gedcom))) {
+                return usageError(
+                    err, QStringLiteral("%1 is the family file; it is never written over").arg(target));
+            }
+        }
+    }
     for (const QString& target : targets) {
         if (std::optional<QString> problem = outputProblem(bytesFromArgument(target))) {
             return failed(err, QStringLiteral("cannot write %1: %2").arg(target, *problem));
+        }
+    }
+
+    std::optional<family::FamilyFile> familyFile;
+    family::PersonIndex person = family::kNoPerson;
+    WarningWriter warnings(err, gedcom);
+    if (fromFamily) {
+        try {
+            familyFile = family::readFamilyFile(bytesFromArgument(gedcom));
+        } catch (const family::ReadError& e) {
+            return failed(err, QString::fromUtf8(e.what()));  // names the file itself
+        } catch (const std::exception& e) {
+            return failed(err, QStringLiteral("cannot read the family file %1: %2")
+                                   .arg(gedcom, QString::fromUtf8(e.what())));
+        }
+        warnings.write(familyFile->warnings);
+        const std::optional<family::PersonIndex> chosen =
+            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), err);
+        if (!chosen) {
+            warnings.finish();
+            return kExitUsage;
+        }
+        person = *chosen;
+        if (!parser.isSet(nameOption)) {
+            name = QString::fromStdString(
+                family::displayName(familyFile->people.at(static_cast<std::size_t>(person))));
+        }
+        if (!parser.isSet(generationsOption)) {
+            generations = QString::number(family::knownDepth(*familyFile, person, kMaxFamilyGenerations));
         }
     }
 
@@ -247,7 +347,10 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     pictures.take();
     workbooks.take();
     workbooks.printOn(wantPrint ? paper : std::nullopt);
-    makeWorkbook(trap, factory, name, generations, output, wantPicture);
+    const FamilyFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
+                          todayYear};
+    makeWorkbook(trap, factory, name, generations, output, wantPicture, fill, warnings);
+    warnings.finish();
 
     if (trap.reportsShown() > 0) {
         return failed(err,

@@ -17,6 +17,7 @@
 // rootweave-chart: the chart without the windows. The same checks, layout and engine as "Start Creating
 // Template", driven from the command line:
 //   rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]
+//   rootweave-chart --gedcom FILE --person REF [--hide-living] --output FILE.xls [...]
 namespace rw::cli {
 
 inline constexpr int kExitOk = 0;
@@ -80,8 +81,9 @@ class WorkbookCatcher {
 // Runs the tool. `arguments` is the whole command line, the program name first (file names in it as
 // argumentFromBytes() gives them). Applications are created through `factory`, whose CopyPicture leaves its
 // pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. Results go to `out`, every
-// complaint and error report to `err`; returns the exit status.
+// complaint, warning and error report to `err`; `todayYear` is the year --hide-living judges the living by.
+// Returns the exit status.
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err);
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear);
 
 }  // namespace rw::cli
