@@ -2,9 +2,6 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,12 +12,14 @@
 #include "chart/layout.h"
 #include "chart/number_parse.h"
 #include "chart/picture_clipboard.h"
+#include "cli/family_options.h"
 #include "cli/native_names.h"
+#include "cli/output_check.h"
 #include "cli/picture_file.h"
 #include "cli/print_file.h"
+#include "family/family.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
-#include "platform/file_names.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/xls_codec.h"
 #include "spreadsheet/xlsx_writer.h"
@@ -36,8 +35,12 @@ const QString kTool = QStringLiteral("rootweave-chart");
 const QString kUsage = QStringLiteral(
     "Usage: rootweave-chart --generations N --name TEXT --output FILE.xls|.xlsx\n"
     "                       [--picture FILE.svg|.png|.pdf] [--print FILE.pdf [--paper a4|letter]]\n"
+    "       rootweave-chart --gedcom FILE.ged --person REF [--hide-living] [--generations N] [--name TEXT]\n"
+    "                       --output FILE.xls|.xlsx [--picture ...] [--print ...]\n"
     "\n"
-    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx).\n"
+    "Makes a blank ancestor chart as an Excel 97-2003 workbook (.xls), or as an Excel workbook (.xlsx); "
+    "with\n"
+    "a family file, the boxes hold the ancestors of one person in it.\n"
     "\n"
     "  --generations N   generations to show, the person included; up to 15 (an .xls sheet holds no more).\n"
     "                    Fractions round half to even; below 0.5 only the heading is written.\n"
@@ -53,14 +56,24 @@ const QString kUsage = QStringLiteral(
     "  --print FILE.pdf  also print the chart into a PDF file, page by page as the workbook's page set-up\n"
     "                    prints it: landscape, one page wide, the heading on every page, \"Page N of M\".\n"
     "  --paper NAME      the paper --print prints on: a4 (the default) or letter.\n"
+    "  --gedcom FILE     fill the chart from this family file (GEDCOM). Its warnings go to standard error,\n"
+    "                    the first 20 one by one, then how many more there were.\n"
+    "  --person REF      the person whose ancestors fill the chart: a record id (@I12@ or I12) or the whole\n"
+    "                    name, in any case, with or without accents. When no one or several people match,\n"
+    "                    those who might be meant are listed (name, years, id) and nothing is written.\n"
+    "                    --name defaults to the person's name, --generations to the generations known\n"
+    "                    (at most 15).\n"
+    "  --hide-living     show the living (no death, born in the last 110 years) as \"Living\", without "
+    "dates.\n"
     "  -h, --help        show this help.\n"
     "\n"
-    "Each file is replaced in one step, the picture and the printed pages before the workbook: a stopped or\n"
-    "failed run leaves no half-written file, and an earlier file is kept unless the message says it was\n"
-    "replaced.\n"
+    "Every file is checked before any is replaced (a link is checked at the file it leads to), and each is\n"
+    "replaced in one step, the picture and the printed pages before the workbook: a stopped or failed run\n"
+    "leaves no half-written file, and an earlier file is kept unless the message says it was replaced.\n"
     "\n"
     "Exit status: 0 when the workbook (and the picture and print) was written, 1 when any could not be made\n"
-    "or written, 2 for a bad command line, a refused number of generations or an unknown paper.\n");
+    "or written or the family file could not be read, 2 for a bad command line, a refused number of\n"
+    "generations, an unknown paper, or a person not found or not found once.\n");
 
 int usageError(QTextStream& err, const QString& message) {
     err << kTool << ": " << message << "\n"
@@ -75,26 +88,24 @@ int failed(QTextStream& err, const QString& message) {
     return kExitFailed;
 }
 
-// Why `path` cannot take the workbook, or nothing when it looks writable. The engine has the last word.
-std::optional<QString> outputProblem(const QString& path) {
-    const QFileInfo file(path);
-    if (file.isDir()) {
-        return QStringLiteral("cannot write %1: it is a folder").arg(path);
-    }
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.exists()) {
-        return QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, folder.filePath());
-    }
-    if (!folder.isDir()) {
-        return QStringLiteral("cannot write %1: %2 is not a folder").arg(path, folder.filePath());
-    }
-    if (!folder.isWritable()) {
-        return QStringLiteral("cannot write %1: the folder %2 is not writable").arg(path, folder.filePath());
-    }
-    if (file.exists() && !file.isWritable()) {
-        return QStringLiteral("cannot write %1: the file is read-only").arg(path);
-    }
-    return std::nullopt;
+// The most generations a chart made from a family file shows by default: as many as an .xls sheet holds.
+constexpr int kMaxFamilyGenerations = 15;
+
+// What fills the boxes: a person of a family file and their ancestors, or nothing (the blank template).
+struct FamilyFill {
+    const family::FamilyFile* file = nullptr;
+    family::PersonIndex person = family::kNoPerson;
+    bool hideLiving = false;
+    int todayYear = 0;
+};
+
+// The layout step of the job. For now the boxes stay blank even with a family file (the heading already
+// names the person and the generations known); the job has no way yet to take the ancestors.
+bool layOutChart(chart::ChartJob& job, const QString& name, const QString& generations,
+                 const FamilyFill& fill, WarningWriter& warnings) {
+    (void)fill;
+    (void)warnings;
+    return job.layOut(name, generations);
 }
 
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
@@ -103,9 +114,11 @@ std::optional<QString> outputProblem(const QString& path) {
 // `takePicture`, the saved chart's used range is then pictured through CopyPicture, as the window's
 // snapshot does (the run's snapshot step, line 236).
 void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
-                  const QString& generations, const QString& savePath, bool takePicture) {
+                  const QString& generations, const QString& savePath, bool takePicture,
+                  const FamilyFill& fill, WarningWriter& warnings) {
     chart::ChartJob job(trap, factory, chart::ChartJob::AfterReport::Stop);
-    if (job.start() && job.layOut(name, generations) && job.saveAs(savePath) && takePicture) {
+    const bool laidOut = job.start() && layOutChart(job, name, generations, fill, warnings);
+    if (laidOut && job.saveAs(savePath) && takePicture) {
         trap.run(236, [&] { job.sheet().get("UsedRange").call("CopyPicture"); });
     }
     job.finish();
@@ -128,16 +141,29 @@ std::optional<sheet::RangePicture> PictureCatcher::take() {
     return picture;
 }
 
-std::optional<std::vector<std::uint8_t>> WorkbookCatcher::take() {
-    std::optional<std::vector<std::uint8_t>> image = std::move(image_);
-    image_.reset();
-    return image;
+std::optional<WorkbookCatcher::Caught> WorkbookCatcher::take() {
+    std::optional<Caught> caught = std::move(caught_);
+    caught_.reset();
+    return caught;
 }
 
 chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
     return [this](const sheet::Workbook& workbook, const std::string& path) {
-        keep(sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
-                                        : sheet::encodeWorkbook(workbook));
+        Caught caught;
+        try {
+            caught.image = sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
+                                                      : sheet::encodeWorkbook(workbook);
+        } catch (const std::exception& e) {
+            caught.problem = QString::fromUtf8(e.what());
+        }
+        if (paper_) {
+            try {
+                caught.pages = printWorkbook(workbook, *paper_);
+            } catch (const std::exception& e) {
+                caught.printProblem = QString::fromUtf8(e.what());
+            }
+        }
+        caught_ = std::move(caught);
     };
 }
 
@@ -148,7 +174,7 @@ chart::EngineFactory::PictureSink PictureCatcher::sink() {
 }
 
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err) {
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
@@ -156,9 +182,12 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     const QCommandLineOption pictureOption(QStringLiteral("picture"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption printOption(QStringLiteral("print"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption paperOption(QStringLiteral("paper"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption gedcomOption(QStringLiteral("gedcom"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption personOption(QStringLiteral("person"), QString(), QStringLiteral("REF"));
+    const QCommandLineOption hideLivingOption(QStringLiteral("hide-living"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions(
-        {generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption, helpOption});
+    parser.addOptions({generationsOption, nameOption, outputOption, pictureOption, printOption, paperOption,
+                       gedcomOption, personOption, hideLivingOption, helpOption});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
     if (!parser.parse(arguments)) {
@@ -173,15 +202,28 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         return usageError(
             err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
-    for (const QCommandLineOption* option :
-         {&generationsOption, &nameOption, &outputOption, &pictureOption, &printOption, &paperOption}) {
+    for (const QCommandLineOption* option : {&generationsOption, &nameOption, &outputOption, &pictureOption,
+                                             &printOption, &paperOption, &gedcomOption, &personOption}) {
         if (parser.values(*option).size() > 1) {
             return usageError(err,
                               QStringLiteral("--%1 is given more than once").arg(option->names().first()));
         }
     }
+    // With a family file, the person is named in it and the name and the generations follow from them.
+    const bool fromFamily = parser.isSet(gedcomOption);
+    if (!fromFamily) {
+        for (const QCommandLineOption* option : {&personOption, &hideLivingOption}) {
+            if (parser.isSet(*option)) {
+                return usageError(err,
+                                  QStringLiteral("--%1 goes with --gedcom").arg(option->names().first()));
+            }
+        }
+    }
     QStringList missing;
-    for (const QCommandLineOption* option : {&generationsOption, &nameOption, &outputOption}) {
+    const auto required =
+        fromFamily ? std::vector<const QCommandLineOption*>{&personOption, &outputOption}
+                   : std::vector<const QCommandLineOption*>{&generationsOption, &nameOption, &outputOption};
+    for (const QCommandLineOption* option : required) {
         if (!parser.isSet(*option)) {
             missing << QStringLiteral("--") + option->names().first();
         }
@@ -190,17 +232,26 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         return usageError(err, QStringLiteral("missing %1").arg(missing.join(QStringLiteral(", "))));
     }
 
-    const QString generations = parser.value(generationsOption);
-    const QString name = parser.value(nameOption);
+    QString generations = parser.value(generationsOption);
+    QString name = parser.value(nameOption);
     const QString output = parser.value(outputOption);
+    const QString gedcom = parser.value(gedcomOption);
 
-    switch (chart::checkGenerations(generations)) {
-        case chart::GenerationsCheck::NotNumeric:
-            return usageError(err, chart::kGenerationsNotNumeric);
-        case chart::GenerationsCheck::TooMany:
-            return usageError(err, chart::kGenerationsTooMany);
-        case chart::GenerationsCheck::Ok:
-            break;
+    if (parser.isSet(generationsOption)) {
+        switch (chart::checkGenerations(generations)) {
+            case chart::GenerationsCheck::NotNumeric:
+                return usageError(err, chart::kGenerationsNotNumeric);
+            case chart::GenerationsCheck::TooMany:
+                return usageError(err, chart::kGenerationsTooMany);
+            case chart::GenerationsCheck::Ok:
+                break;
+        }
+    }
+    if (fromFamily && gedcom.isEmpty()) {
+        return usageError(err, QStringLiteral("--gedcom needs a file name"));
+    }
+    if (fromFamily && parser.value(personOption).trimmed().isEmpty()) {
+        return usageError(err, QStringLiteral("--person needs a record id or a name"));
     }
     if (output.isEmpty()) {
         return usageError(err, QStringLiteral("--output needs a file name"));
@@ -211,7 +262,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (picture.isEmpty()) {
             return usageError(err, QStringLiteral("--picture needs a file name"));
         }
-        if (files::sameTargetName(picture, output)) {
+        if (sameTarget(bytesFromArgument(picture), bytesFromArgument(output))) {
             return usageError(err, QStringLiteral("--picture and --output name the same file"));
         }
     }
@@ -230,19 +281,61 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         if (print.isEmpty()) {
             return usageError(err, QStringLiteral("--print needs a file name"));
         }
-        if (files::sameTargetName(print, output) || (wantPicture && files::sameTargetName(print, picture))) {
+        if (sameTarget(bytesFromArgument(print), bytesFromArgument(output)) ||
+            (wantPicture && sameTarget(bytesFromArgument(print), bytesFromArgument(picture)))) {
             return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
         }
-        if (std::optional<QString> problem = outputProblem(print)) {
-            return failed(err, *problem);
+    }
+
+    // Every file is checked, by the bytes of its name, before the chart is made; none is replaced until all
+    // of them are made.
+    QStringList targets{output};
+    if (wantPicture) {
+        targets << picture;
+    }
+    if (wantPrint) {
+        targets << print;
+    }
+    if (fromFamily) {
+        for (const QString& target : targets) {
+            if (sameTarget(bytesFromArgument(target), bytesFromArgument(gedcom))) {
+                return usageError(
+                    err, QStringLiteral("%1 is the family file; it is never written over").arg(target));
+            }
         }
     }
-    if (std::optional<QString> problem = outputProblem(output)) {
-        return failed(err, *problem);
+    for (const QString& target : targets) {
+        if (std::optional<QString> problem = outputProblem(bytesFromArgument(target))) {
+            return failed(err, QStringLiteral("cannot write %1: %2").arg(target, *problem));
+        }
     }
-    if (wantPicture) {
-        if (std::optional<QString> problem = outputProblem(picture)) {
-            return failed(err, *problem);
+
+    std::optional<family::FamilyFile> familyFile;
+    family::PersonIndex person = family::kNoPerson;
+    WarningWriter warnings(err, gedcom);
+    if (fromFamily) {
+        try {
+            familyFile = family::readFamilyFile(bytesFromArgument(gedcom));
+        } catch (const family::ReadError& e) {
+            return failed(err, QString::fromUtf8(e.what()));  // names the file itself
+        } catch (const std::exception& e) {
+            return failed(err, QStringLiteral("cannot read the family file %1: %2")
+                                   .arg(gedcom, QString::fromUtf8(e.what())));
+        }
+        warnings.write(familyFile->warnings);
+        const std::optional<family::PersonIndex> chosen =
+            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), err);
+        if (!chosen) {
+            warnings.finish();
+            return kExitUsage;
+        }
+        person = *chosen;
+        if (!parser.isSet(nameOption)) {
+            name = QString::fromStdString(
+                family::displayName(familyFile->people.at(static_cast<std::size_t>(person))));
+        }
+        if (!parser.isSet(generationsOption)) {
+            generations = QString::number(family::knownDepth(*familyFile, person, kMaxFamilyGenerations));
         }
     }
 
@@ -253,7 +346,11 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
     pictures.take();
     workbooks.take();
-    makeWorkbook(trap, factory, name, generations, output, wantPicture);
+    workbooks.printOn(wantPrint ? paper : std::nullopt);
+    const FamilyFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
+                          todayYear};
+    makeWorkbook(trap, factory, name, generations, output, wantPicture, fill, warnings);
+    warnings.finish();
 
     if (trap.reportsShown() > 0) {
         return failed(err,
@@ -262,69 +359,75 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
                           .arg(trap.reportsShown())
                           .arg(output));
     }
-    const std::optional<std::vector<std::uint8_t>> image = workbooks.take();
-    if (!image) {
+    const std::optional<WorkbookCatcher::Caught> caught = workbooks.take();
+    if (!caught) {
         return failed(err, QStringLiteral("%1 was not written").arg(output));
     }
-    // The picture is written before the workbook: a picture that cannot be made (too large for PNG, say)
-    // or written leaves both files as they were.
+    if (!caught->problem.isEmpty()) {
+        return failed(err, QStringLiteral("cannot write %1: %2").arg(output, caught->problem));
+    }
+    // Everything is made before anything is written: a picture that cannot be made (too large for PNG,
+    // say) or pages that cannot be printed leave every file as it was.
+    QByteArray pictureBytes;
     if (wantPicture) {
-        QString problem;
         try {
             const std::optional<sheet::RangePicture> taken = pictures.take();
             if (!taken) {
                 throw Failure("no picture was taken");
             }
-            const QByteArray bytes = encodePicture(*taken, pictureFormatOf(picture));
-            try {
-                safefile::replace(bytesFromArgument(picture),
-                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                            static_cast<std::size_t>(bytes.size())));
-            } catch (const safefile::Error& e) {
-                problem = QStringLiteral("cannot write the picture file %1: %2")
-                              .arg(picture, QString::fromStdString(e.reason()));
-            }
+            pictureBytes = encodePicture(*taken, pictureFormatOf(picture));
         } catch (const std::exception& e) {
-            problem =
-                QStringLiteral("cannot make the picture %1: %2").arg(picture, QString::fromUtf8(e.what()));
-        }
-        if (!problem.isEmpty()) {
-            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+            return failed(err, QStringLiteral("cannot make the picture %1: %2; %3 was not written")
+                                   .arg(picture, QString::fromUtf8(e.what()), output));
         }
     }
-    // The pages are printed from the workbook as saved, so they and the file agree; like the picture, they
-    // are written before the workbook.
-    if (wantPrint) {
-        QString problem;
+    if (wantPrint && !caught->printProblem.isEmpty()) {
+        return failed(err, QStringLiteral("cannot print %1: %2; %3 was not written")
+                               .arg(print, caught->printProblem, output));
+    }
+
+    // The picture and the pages are written before the workbook. A write that still fails says which files
+    // were already replaced.
+    QStringList written;
+    const auto writtenNote = [&]() -> QString {
+        if (written.isEmpty()) {
+            return {};
+        }
+        return QStringLiteral(" (%1 %2 written)")
+            .arg(written.join(QStringLiteral(" and ")),
+                 written.size() == 1 && !written.first().startsWith(QStringLiteral("the printed"))
+                     ? QStringLiteral("was")
+                     : QStringLiteral("were"));
+    };
+    const auto write = [&](const QString& target,
+                           std::span<const std::uint8_t> bytes) -> std::optional<QString> {
         try {
-            const QByteArray bytes = printWorkbook(*image, *paper);
-            try {
-                safefile::replace(bytesFromArgument(print),
-                                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                            static_cast<std::size_t>(bytes.size())));
-            } catch (const safefile::Error& e) {
-                problem = QStringLiteral("cannot write the print file %1: %2")
-                              .arg(print, QString::fromStdString(e.reason()));
-            }
-        } catch (const std::exception& e) {
-            problem = QStringLiteral("cannot print %1: %2").arg(print, QString::fromUtf8(e.what()));
+            safefile::replace(bytesFromArgument(target), bytes);
+        } catch (const safefile::Error& e) {
+            return QString::fromStdString(e.reason());
         }
-        if (!problem.isEmpty()) {
-            if (wantPicture) {
-                problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
-            }
-            return failed(err, QStringLiteral("%1; %2 was not written").arg(problem, output));
+        return std::nullopt;
+    };
+    const auto asBytes = [](const QByteArray& bytes) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                         static_cast<std::size_t>(bytes.size()));
+    };
+    if (wantPicture) {
+        if (std::optional<QString> reason = write(picture, asBytes(pictureBytes))) {
+            return failed(err, QStringLiteral("cannot write the picture file %1: %2; %3 was not written")
+                                   .arg(picture, *reason, output));
         }
+        written << QStringLiteral("the picture %1").arg(picture);
     }
-    try {
-        safefile::replace(bytesFromArgument(output), *image);
-    } catch (const safefile::Error& e) {
-        QString problem =
-            QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(e.reason()));
-        if (wantPicture) {
-            problem += QStringLiteral(" (the picture %1 was written)").arg(picture);
+    if (wantPrint) {
+        if (std::optional<QString> reason = write(print, asBytes(caught->pages))) {
+            return failed(err, QStringLiteral("cannot write the print file %1: %2%3; %4 was not written")
+                                   .arg(print, *reason, writtenNote(), output));
         }
-        return failed(err, problem);
+        written << QStringLiteral("the printed pages %1").arg(print);
+    }
+    if (std::optional<QString> reason = write(output, caught->image)) {
+        return failed(err, QStringLiteral("cannot write %1: %2%3").arg(output, *reason, writtenNote()));
     }
     out << "Wrote " << output << "\n";
     if (wantPicture) {

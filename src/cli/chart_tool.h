@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QPageSize>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -15,6 +17,7 @@
 // rootweave-chart: the chart without the windows. The same checks, layout and engine as "Start Creating
 // Template", driven from the command line:
 //   rootweave-chart --generations N --name TEXT --output FILE.xls [--picture FILE.svg|.png|.pdf]
+//   rootweave-chart --gedcom FILE --person REF [--hide-living] --output FILE.xls [...]
 namespace rw::cli {
 
 inline constexpr int kExitOk = 0;
@@ -48,26 +51,39 @@ class PictureCatcher {
     std::optional<sheet::RangePicture> picture_;
 };
 
-// Where the engine's SaveAs leaves the workbook's file image in this tool, so that the tool writes the
-// picture first and the workbook last, each in one step. The engine factory gets sink() as its SaveAs.
+// Where the engine's SaveAs leaves the workbook in this tool, so that the tool writes every file at the end,
+// the picture and the printed pages before the workbook, each in one step. At SaveAs the workbook is encoded
+// as .xlsx when the name SaveAs was given ends in .xlsx (any case), else as .xls, and, when pages are asked
+// for, printed from the workbook itself. A failure of either is kept as a description for the tool's own
+// message: SaveAs never fails here. The engine factory gets sink() as its SaveAs.
 class WorkbookCatcher {
   public:
-    void keep(std::vector<std::uint8_t> image) { image_ = std::move(image); }
-    // Hands over the kept image and forgets it.
-    std::optional<std::vector<std::uint8_t>> take();
-    // The SaveAs for EngineFactory: encodes the workbook, as .xlsx when the name SaveAs was given ends in
-    // .xlsx (any case), else as .xls, and keeps it. Refers to this object, which must outlive the factory.
+    struct Caught {
+        std::vector<std::uint8_t> image;  // the file's bytes, unless `problem` says why there are none
+        QString problem;
+        QByteArray pages;  // the printed pages as PDF, when asked for, unless `printProblem` says why not
+        QString printProblem;
+    };
+
+    // From the next SaveAs on, the workbook is also printed on `paper`; nothing: it is not printed.
+    void printOn(std::optional<QPageSize> paper) { paper_ = std::move(paper); }
+    void keep(std::vector<std::uint8_t> image) { caught_ = Caught{std::move(image), {}, {}, {}}; }
+    // Hands over what the last SaveAs left and forgets it.
+    std::optional<Caught> take();
+    // The SaveAs for EngineFactory. Refers to this object, which must outlive the factory.
     chart::EngineFactory::SaveSink sink();
 
   private:
-    std::optional<std::vector<std::uint8_t>> image_;
+    std::optional<QPageSize> paper_;
+    std::optional<Caught> caught_;
 };
 
 // Runs the tool. `arguments` is the whole command line, the program name first (file names in it as
 // argumentFromBytes() gives them). Applications are created through `factory`, whose CopyPicture leaves its
 // pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. Results go to `out`, every
-// complaint and error report to `err`; returns the exit status.
+// complaint, warning and error report to `err`; `todayYear` is the year --hide-living judges the living by.
+// Returns the exit status.
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err);
+                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear);
 
 }  // namespace rw::cli

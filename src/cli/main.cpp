@@ -1,3 +1,4 @@
+#include <QDate>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTextStream>
@@ -59,5 +60,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         arguments << rw::cli::argumentFromBytes(argv[i]);
     }
-    return rw::cli::runChartTool(arguments, factory, pictures, workbooks, out, err);
+    return rw::cli::runChartTool(arguments, factory, pictures, workbooks, out, err,
+                                 QDate::currentDate().year());
 }

@@ -1,7 +1,6 @@
 #include "cli/print_file.h"
 
 #include "preview/print_document.h"
-#include "spreadsheet/xls_codec.h"
 
 namespace rw::cli {
 
@@ -15,8 +14,7 @@ std::optional<QPageSize> paperNamed(const QString& name) {
     return std::nullopt;
 }
 
-QByteArray printWorkbook(std::span<const std::uint8_t> file, const QPageSize& paper) {
-    const sheet::Workbook workbook = sheet::decodeWorkbook(file);
+QByteArray printWorkbook(const sheet::Workbook& workbook, const QPageSize& paper) {
     return preview::sheetPdf(workbook.sheet(0), paper, QStringLiteral("Ancestor chart"));
 }
 

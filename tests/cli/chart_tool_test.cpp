@@ -71,7 +71,7 @@ struct Tool {
         args.prepend(QStringLiteral("rootweave-chart"));
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return runChartTool(args, factory, pictures, workbooks, outStream, errStream);
+        return runChartTool(args, factory, pictures, workbooks, outStream, errStream, 2026);
     }
 };
 
