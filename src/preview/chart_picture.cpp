@@ -108,9 +108,19 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
                     font->setPointSizeF(f.pixelSize * 72.0 / dpi);
                     font->setWeight(static_cast<QFont::Weight>(f.weight));
                 }
-                painter.setFont(*font);
-                const QFontMetricsF metrics(*font, painter.device());
                 const QString& text = texts_[item.first];
+                std::optional<QFont> shrunk;
+                if (item.shape.width() > 0) {
+                    // Shrink to fit: the face at hand may set the text wider than the picture's measure.
+                    const double w = QFontMetricsF(*font, painter.device()).horizontalAdvance(text);
+                    if (w > item.shape.width()) {
+                        shrunk.emplace(*font);
+                        shrunk->setPointSizeF(font->pointSizeF() * item.shape.width() / w);
+                    }
+                }
+                const QFont& used = shrunk ? *shrunk : *font;
+                painter.setFont(used);
+                const QFontMetricsF metrics(used, painter.device());
                 QPointF at = item.shape.topLeft();
                 if (item.anchor != Anchor::Start) {
                     const double w = metrics.horizontalAdvance(text);
