@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  python3 python3-xlrd python3-xlwt python3-openpyxl libxlsxwriter-dev zlib1g-dev
+  python3 python3-xlrd python3-xlwt python3-openpyxl libxlsxwriter-dev zlib1g-dev libicu-dev
   fonts-wine desktop-file-utils poppler-utils
 )
 missing=()

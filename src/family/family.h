@@ -20,18 +20,18 @@ namespace rw::family {
 // is what could be read of it. A date that could not be read has readable == false and is shown as written.
 struct Date {
     enum class Qualifier : std::uint8_t {
-        Exact,       // 1820, 12 MAR 1820
-        About,       // ABT, CAL, EST: "c. 1820"
-        Before,      // BEF: "bef. 1820"
-        After,       // AFT: "aft. 1820"
-        Range,       // BET .. AND, FROM .. TO: "1820–22"
+        Exact,   // 1820, 12 MAR 1820
+        About,   // ABT, CAL, EST: "c. 1820"
+        Before,  // BEF: "bef. 1820"
+        After,   // AFT: "aft. 1820"
+        Range,   // BET .. AND, FROM .. TO: "1820–22"
     };
     std::string text;
     bool readable = false;
     Qualifier qualifier = Qualifier::Exact;
-    int year = 0;         // the (first) year
-    int endYear = 0;      // the second year of a range; 0 when none
-    int dualYear = 0;     // the second year of a dual year (1750/51 gives 1751); 0 when none
+    int year = 0;      // the (first) year
+    int endYear = 0;   // the second year of a range; 0 when none
+    int dualYear = 0;  // the second year of a dual year (1750/51 gives 1751); 0 when none
     friend bool operator==(const Date&, const Date&) = default;
 };
 
@@ -58,7 +58,7 @@ struct Person {
     // which was used. An event the file has but without a date still counts for "has a death record".
     std::optional<Event> birth;
     std::optional<Event> death;
-    bool hasDeathRecord = false;  // any DEAT or BURI record, dated or not
+    bool hasDeathRecord = false;     // any DEAT or BURI record, dated or not
     PersonIndex father = kNoPerson;  // by birth (PEDI, _FREL/_MREL), see readFamilyFile
     PersonIndex mother = kNoPerson;
     std::size_t line = 0;  // the line of the record, for warnings
@@ -75,6 +75,7 @@ struct FamilyFile {
     std::string encoding;  // what the file was read as: "UTF-8", "UTF-16LE", "ANSEL", "Windows-1252", ...
     std::string version;   // GEDC.VERS as found ("5.5.1", "7.0"), empty when absent
     std::optional<PersonIndex> find(std::string_view id) const;  // by record id, with or without @s
+    std::vector<PersonIndex> byId;                               // people ordered by record id, for find()
 };
 
 // A file that cannot be read or holds no person. description() is a short, complete sentence.

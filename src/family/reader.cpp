@@ -1,0 +1,589 @@
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "family/dates.h"
+#include "family/decode.h"
+#include "family/family.h"
+
+namespace rw::family {
+namespace {
+
+using detail::parseDate;
+using detail::toNfc;
+
+constexpr std::size_t kMaxWarnings = 1000;
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// "@@" stands for one "@" in a value.
+std::string unescape(std::string_view s) {
+    std::string r;
+    r.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        r.push_back(s[i]);
+        if (s[i] == '@' && i + 1 < s.size() && s[i + 1] == '@')
+            ++i;
+    }
+    return r;
+}
+
+// A pointer value "@I1@" without its @s; empty when the value is no pointer.
+std::string_view pointer(std::string_view value) {
+    value = trimBlanks(value);
+    if (value.size() < 3 || value.front() != '@' || value.back() != '@')
+        return {};
+    return value.substr(1, value.size() - 2);
+}
+
+struct Line {
+    int level = 0;
+    std::string_view tag;
+    std::string_view value;
+    int extended = -1;  // index into Parser::extended when CONC / CONT lengthened the value
+    std::size_t number = 0;
+};
+
+struct ChildLink {
+    std::string_view child;
+    bool fatherByBirth = true;  // _FREL under the CHIL is not Step, Adopted or Foster
+    bool motherByBirth = true;
+    std::size_t line = 0;
+};
+
+struct FamilyRecord {
+    std::string_view husband;
+    std::string_view wife;
+    std::size_t husbandLine = 0;
+    std::size_t wifeLine = 0;
+    std::vector<ChildLink> children;
+};
+
+struct FamcLink {
+    PersonIndex person = kNoPerson;
+    std::string_view family;
+    bool byBirth = true;  // PEDI birth or absent
+    std::size_t line = 0;
+};
+
+struct Candidate {
+    Event event;
+    bool dated() const { return event.date.has_value(); }
+};
+
+bool relationIsBirth(std::string_view value) {
+    std::string v(trimBlanks(value));
+    for (char& c : v)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return !(v == "step" || v == "adopted" || v == "foster");
+}
+
+bool pediIsBirth(std::string_view value) {
+    std::string v(trimBlanks(value));
+    for (char& c : v)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return v.empty() || v == "birth";
+}
+
+class Parser {
+  public:
+    Parser(std::string_view text, FamilyFile& out, const Progress& progress)
+        : text_(text), out_(out), progress_(progress) {}
+
+    void run() {
+        std::size_t pos = 0;
+        std::size_t number = 0;
+        std::size_t nextReport = kReportEvery;
+        int previousLevel = -1;
+        const std::size_t size = text_.size();
+        while (pos < size) {
+            std::size_t end = pos;
+            while (end < size && text_[end] != '\n' && text_[end] != '\r')
+                ++end;
+            ++number;
+            parseLine(text_.substr(pos, end - pos), number, previousLevel);
+            pos = end;
+            if (pos < size && text_[pos] == '\r')
+                ++pos;
+            if (pos < size && text_[pos] == '\n')
+                ++pos;
+            if (progress_ && pos >= nextReport) {
+                nextReport = pos + kReportEvery;
+                if (!progress_(pos, size))
+                    throw Cancelled("Reading the family file was cancelled.");
+            }
+        }
+        finishRecord();
+        resolve();
+        if (progress_ && !progress_(size, size))
+            throw Cancelled("Reading the family file was cancelled.");
+    }
+
+  private:
+    static constexpr std::size_t kReportEvery = 1 << 20;
+
+    void warn(std::size_t line, std::string message) {
+        if (out_.warnings.size() < kMaxWarnings) {
+            out_.warnings.push_back({line, std::move(message)});
+        } else if (out_.warnings.size() == kMaxWarnings) {
+            out_.warnings.push_back({0, "There are more warnings; only the first " +
+                                            std::to_string(kMaxWarnings) + " are listed."});
+        }
+    }
+
+    void parseLine(std::string_view raw, std::size_t number, int& previousLevel) {
+        std::size_t i = 0;
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+            ++i;
+        if (i == raw.size())
+            return;  // a blank line
+        int level = 0;
+        std::size_t digits = 0;
+        while (i < raw.size() && raw[i] >= '0' && raw[i] <= '9') {
+            if (digits < 3)
+                level = level * 10 + (raw[i] - '0');
+            ++digits;
+            ++i;
+        }
+        if (digits == 0 || digits > 2 || i == raw.size() || (raw[i] != ' ' && raw[i] != '\t')) {
+            warn(number, "This line is not a family-file line; it is skipped.");
+            return;
+        }
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+            ++i;
+        std::string_view xref;
+        if (i < raw.size() && raw[i] == '@') {
+            const std::size_t close = raw.find('@', i + 1);
+            if (close == std::string_view::npos) {
+                warn(number, "This line has an unfinished record id; it is skipped.");
+                return;
+            }
+            xref = raw.substr(i + 1, close - i - 1);
+            i = close + 1;
+            while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+                ++i;
+        }
+        std::size_t tagEnd = i;
+        while (tagEnd < raw.size() && raw[tagEnd] != ' ' && raw[tagEnd] != '\t')
+            ++tagEnd;
+        const std::string_view tag = raw.substr(i, tagEnd - i);
+        if (tag.empty()) {
+            warn(number, "This line has no tag; it is skipped.");
+            return;
+        }
+        std::string_view value;
+        if (tagEnd < raw.size())
+            value = raw.substr(tagEnd + 1);
+
+        if (previousLevel < 0 && level != 0) {
+            warn(number, "This line belongs to no record; it is skipped.");
+            return;
+        }
+        if (level > previousLevel + 1) {
+            warn(number, "The level jumps from " + std::to_string(previousLevel) + " to " +
+                             std::to_string(level) + "; the line is read as level " +
+                             std::to_string(previousLevel + 1) + ".");
+            level = previousLevel + 1;
+        }
+        if (level == 0) {
+            finishRecord();
+            previousLevel = 0;
+            if (tag == "INDI" || tag == "FAM") {
+                if (xref.empty()) {
+                    warn(number, "This record has no id; it is skipped.");
+                    skipping_ = true;
+                    return;
+                }
+                skipping_ = false;
+                lines_.push_back({0, tag, xref, -1, number});
+            } else {
+                skipping_ = true;  // header, sources, notes and the rest: not needed for the chart
+            }
+            return;
+        }
+        previousLevel = level;
+        if (skipping_)
+            return;
+        if (tag == "CONC" || tag == "CONT") {
+            // Lengthens the value of the last line one level up.
+            for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
+                if (it->level < level - 1)
+                    break;
+                if (it->level == level - 1) {
+                    if (it->extended < 0) {
+                        it->extended = static_cast<int>(extended_.size());
+                        extended_.emplace_back(it->value);
+                    }
+                    std::string& text = extended_[static_cast<std::size_t>(it->extended)];
+                    if (tag == "CONT")
+                        text.push_back('\n');
+                    text.append(value);
+                    break;
+                }
+            }
+            return;
+        }
+        lines_.push_back({level, tag, value, -1, number});
+    }
+
+    std::string_view valueOf(const Line& line) const {
+        return line.extended < 0 ? line.value
+                                 : std::string_view(extended_[static_cast<std::size_t>(line.extended)]);
+    }
+
+    void finishRecord() {
+        if (!lines_.empty()) {
+            if (lines_[0].tag == "INDI")
+                finishPerson();
+            else
+                finishFamily();
+        }
+        lines_.clear();
+        extended_.clear();
+    }
+
+    void finishPerson() {
+        const Line& head = lines_[0];
+        if (personIds_.contains(head.value)) {
+            warn(head.number,
+                 "The person " + std::string(head.value) + " is defined twice; the second is ignored.");
+            return;
+        }
+        Person person;
+        person.id = std::string(head.value);
+        person.line = head.number;
+        const auto index = static_cast<PersonIndex>(out_.people.size());
+
+        std::vector<Candidate> births;
+        std::vector<Candidate> deaths;
+        std::vector<Candidate>* events = nullptr;  // the list the current event is the last of
+        bool haveName = false;
+        bool inFirstName = false;
+        bool nameHasSurname = false;
+        std::string_view givn;
+        std::string_view surn;
+        std::string_view nsfx;
+        bool inFamc = false;
+        for (std::size_t i = 1; i < lines_.size(); ++i) {
+            const Line& line = lines_[i];
+            if (line.level == 1) {
+                events = nullptr;
+                inFamc = false;
+                inFirstName = false;
+                if (line.tag == "NAME") {
+                    if (!haveName) {
+                        haveName = true;
+                        inFirstName = true;
+                        nameHasSurname = readName(valueOf(line), person);
+                    }
+                } else if (line.tag == "SEX") {
+                    const std::string_view s = trimBlanks(line.value);
+                    person.sex = s == "M" ? Sex::Male : s == "F" ? Sex::Female : Sex::Unknown;
+                } else if (line.tag == "BIRT" || line.tag == "CHR" || line.tag == "BAPM") {
+                    births.push_back(
+                        {{line.tag == "BIRT" ? Event::Kind::Birth : Event::Kind::Christening, {}, {}}});
+                    events = &births;
+                } else if (line.tag == "DEAT" || line.tag == "BURI") {
+                    person.hasDeathRecord = true;
+                    deaths.push_back(
+                        {{line.tag == "DEAT" ? Event::Kind::Death : Event::Kind::Burial, {}, {}}});
+                    events = &deaths;
+                } else if (line.tag == "FAMC") {
+                    const std::string_view family = pointer(line.value);
+                    if (family.empty()) {
+                        warn(line.number, "FAMC does not point to a family; it is ignored.");
+                    } else if (family != "VOID") {
+                        famc_.push_back({index, family, true, line.number});
+                        inFamc = true;
+                    }
+                }
+            } else if (line.level == 2) {
+                if (inFirstName) {
+                    if (line.tag == "GIVN")
+                        givn = valueOf(line);
+                    else if (line.tag == "SURN")
+                        surn = valueOf(line);
+                    else if (line.tag == "NSFX")
+                        nsfx = valueOf(line);
+                } else if (events != nullptr) {
+                    Candidate* event = &events->back();
+                    if (line.tag == "DATE" && !event->event.date) {
+                        Date date = parseDate(unescape(valueOf(line)));
+                        if (!date.text.empty())
+                            event->event.date = std::move(date);
+                    } else if (line.tag == "PLAC" && event->event.place.empty()) {
+                        event->event.place = toNfc(unescape(trimBlanks(valueOf(line))));
+                    }
+                } else if (inFamc && line.tag == "PEDI") {
+                    famc_.back().byBirth = pediIsBirth(line.value);
+                }
+            }
+        }
+        if (haveName && !nameHasSurname) {
+            // The NAME has no /surname/: the parts given separately fill in.
+            if (!surn.empty())
+                person.surname = toNfc(unescape(trimBlanks(surn)));
+            if (!givn.empty()) {
+                person.givenNames.clear();
+                splitGiven(toNfc(unescape(givn)), person.givenNames);
+            }
+            if (!nsfx.empty() && person.suffix.empty())
+                person.suffix = toNfc(unescape(trimBlanks(nsfx)));
+        }
+        person.birth = choose(births);
+        person.death = choose(deaths);
+        personIds_.emplace(head.value, index);
+        out_.people.push_back(std::move(person));
+    }
+
+    // The first dated event; else the first dated one of the second kind; else the first undated.
+    static std::optional<Event> choose(const std::vector<Candidate>& candidates) {
+        if (candidates.empty())
+            return std::nullopt;
+        const Event::Kind primary = candidates[0].event.kind == Event::Kind::Birth ||
+                                            candidates[0].event.kind == Event::Kind::Christening
+                                        ? Event::Kind::Birth
+                                        : Event::Kind::Death;
+        for (const auto& c : candidates)
+            if (c.dated() && c.event.kind == primary)
+                return c.event;
+        for (const auto& c : candidates)
+            if (c.dated())
+                return c.event;
+        for (const auto& c : candidates)
+            if (c.event.kind == primary)
+                return c.event;
+        return candidates[0].event;
+    }
+
+    static void splitGiven(std::string_view given, std::vector<std::string>& out) {
+        std::size_t pos = 0;
+        while (pos < given.size()) {
+            while (pos < given.size() && (given[pos] == ' ' || given[pos] == '\t' || given[pos] == '\n'))
+                ++pos;
+            std::size_t end = pos;
+            while (end < given.size() && given[end] != ' ' && given[end] != '\t' && given[end] != '\n')
+                ++end;
+            if (end > pos)
+                out.emplace_back(given.substr(pos, end - pos));
+            pos = end;
+        }
+    }
+
+    // "John William /Smith/ Jr.": given names, surname between slashes, suffix after. Returns whether the
+    // name had a surname part (slashes).
+    static bool readName(std::string_view raw, Person& person) {
+        const std::string value = toNfc(unescape(raw));
+        const std::size_t open = value.find('/');
+        if (open == std::string::npos) {
+            splitGiven(value, person.givenNames);
+            return false;
+        }
+        std::size_t close = value.find('/', open + 1);
+        if (close == std::string::npos)
+            close = value.size();
+        splitGiven(std::string_view(value).substr(0, open), person.givenNames);
+        person.surname = std::string(trimBlanks(std::string_view(value).substr(open + 1, close - open - 1)));
+        if (close < value.size())
+            person.suffix = std::string(trimBlanks(std::string_view(value).substr(close + 1)));
+        return true;
+    }
+
+    void finishFamily() {
+        const Line& head = lines_[0];
+        if (familyIds_.contains(head.value)) {
+            warn(head.number,
+                 "The family " + std::string(head.value) + " is defined twice; the second is ignored.");
+            return;
+        }
+        FamilyRecord family;
+        bool inChild = false;
+        for (std::size_t i = 1; i < lines_.size(); ++i) {
+            const Line& line = lines_[i];
+            if (line.level == 1) {
+                inChild = false;
+                if (line.tag == "HUSB" || line.tag == "WIFE") {
+                    std::string_view& slot = line.tag == "HUSB" ? family.husband : family.wife;
+                    const std::string_view target = pointer(line.value);
+                    if (target.empty()) {
+                        warn(line.number,
+                             std::string(line.tag) + " does not point to a person; it is ignored.");
+                    } else if (target != "VOID" && slot.empty()) {
+                        slot = target;
+                        (line.tag == "HUSB" ? family.husbandLine : family.wifeLine) = line.number;
+                    }
+                } else if (line.tag == "CHIL") {
+                    const std::string_view target = pointer(line.value);
+                    if (target.empty()) {
+                        warn(line.number, "CHIL does not point to a person; it is ignored.");
+                    } else if (target != "VOID") {
+                        family.children.push_back({target, true, true, line.number});
+                        inChild = true;
+                    }
+                }
+            } else if (line.level == 2 && inChild) {
+                if (line.tag == "_FREL")
+                    family.children.back().fatherByBirth = relationIsBirth(line.value);
+                else if (line.tag == "_MREL")
+                    family.children.back().motherByBirth = relationIsBirth(line.value);
+            }
+        }
+        familyIds_.emplace(head.value, families_.size());
+        families_.push_back(std::move(family));
+    }
+
+    PersonIndex personAt(std::string_view id, std::size_t line) {
+        const auto it = personIds_.find(id);
+        if (it != personIds_.end())
+            return it->second;
+        warn(line, "@" + std::string(id) + "@ points to no person; it is ignored.");
+        return kNoPerson;
+    }
+
+    // Father and mother by birth: for each, the first family whose link to the child is a birth link (the
+    // child's own FAMC links in their order, then families that list the child without one).
+    void resolve() {
+        struct Link {
+            PersonIndex person;
+            std::uint32_t family;
+            std::uint32_t child;  // index into the family's children
+        };
+        std::vector<Link> listed;
+        std::vector<PersonIndex> husbands(families_.size(), kNoPerson);
+        std::vector<PersonIndex> wives(families_.size(), kNoPerson);
+        for (std::size_t f = 0; f < families_.size(); ++f) {
+            const FamilyRecord& family = families_[f];
+            if (!family.husband.empty())
+                husbands[f] = personAt(family.husband, family.husbandLine);
+            if (!family.wife.empty())
+                wives[f] = personAt(family.wife, family.wifeLine);
+            for (std::size_t c = 0; c < family.children.size(); ++c) {
+                const PersonIndex p = personAt(family.children[c].child, family.children[c].line);
+                if (p != kNoPerson)
+                    listed.push_back({p, static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(c)});
+            }
+        }
+        std::stable_sort(listed.begin(), listed.end(),
+                         [](const Link& a, const Link& b) { return a.person < b.person; });
+        std::vector<FamcLink> famc;
+        famc.swap(famc_);
+        std::stable_sort(famc.begin(), famc.end(),
+                         [](const FamcLink& a, const FamcLink& b) { return a.person < b.person; });
+
+        std::size_t li = 0;
+        std::size_t fi = 0;
+        std::vector<std::pair<std::uint32_t, bool>> order;  // family, PEDI by birth
+        for (PersonIndex p = 0; p < static_cast<PersonIndex>(out_.people.size()); ++p) {
+            const std::size_t listedBegin = li;
+            while (li < listed.size() && listed[li].person == p)
+                ++li;
+            order.clear();
+            for (; fi < famc.size() && famc[fi].person == p; ++fi) {
+                const auto it = familyIds_.find(famc[fi].family);
+                if (it == familyIds_.end()) {
+                    warn(famc[fi].line,
+                         "@" + std::string(famc[fi].family) + "@ points to no family; it is ignored.");
+                    continue;
+                }
+                order.emplace_back(static_cast<std::uint32_t>(it->second), famc[fi].byBirth);
+            }
+            for (std::size_t k = listedBegin; k < li; ++k) {
+                bool known = false;
+                for (const auto& o : order)
+                    known = known || o.first == listed[k].family;
+                if (!known)
+                    order.emplace_back(listed[k].family, true);
+            }
+            Person& person = out_.people[static_cast<std::size_t>(p)];
+            bool fatherDecided = false;
+            bool motherDecided = false;
+            for (const auto& [f, pediBirth] : order) {
+                if (!pediBirth)
+                    continue;
+                bool fatherBirth = true;
+                bool motherBirth = true;
+                for (std::size_t k = listedBegin; k < li; ++k) {
+                    if (listed[k].family != f)
+                        continue;
+                    const ChildLink& link = families_[f].children[listed[k].child];
+                    fatherBirth = link.fatherByBirth;
+                    motherBirth = link.motherByBirth;
+                    break;
+                }
+                if (!fatherDecided && fatherBirth) {
+                    person.father = husbands[f];
+                    fatherDecided = true;
+                }
+                if (!motherDecided && motherBirth) {
+                    person.mother = wives[f];
+                    motherDecided = true;
+                }
+                if (fatherDecided && motherDecided)
+                    break;
+            }
+        }
+        out_.byId.resize(out_.people.size());
+        for (std::size_t i = 0; i < out_.byId.size(); ++i)
+            out_.byId[i] = static_cast<PersonIndex>(i);
+        std::sort(out_.byId.begin(), out_.byId.end(), [&](PersonIndex a, PersonIndex b) {
+            return out_.people[static_cast<std::size_t>(a)].id < out_.people[static_cast<std::size_t>(b)].id;
+        });
+    }
+
+    std::string_view text_;
+    FamilyFile& out_;
+    const Progress& progress_;
+    std::vector<Line> lines_;
+    std::vector<std::string> extended_;
+    bool skipping_ = true;
+    std::unordered_map<std::string_view, PersonIndex> personIds_;
+    std::unordered_map<std::string_view, std::size_t> familyIds_;
+    std::vector<FamilyRecord> families_;
+    std::vector<FamcLink> famc_;
+};
+
+}  // namespace
+
+FamilyFile readFamilyBytes(std::string_view bytes, const Progress& progress) {
+    FamilyFile file;
+    detail::Decoded decoded = detail::decode(bytes, file.warnings);
+    file.encoding = decoded.encoding;
+    const std::string_view text =
+        decoded.usesInput ? bytes.substr(decoded.skip) : std::string_view(decoded.text);
+    file.version = decoded.version;
+    Parser parser(text, file, progress);
+    parser.run();
+    if (file.people.empty())
+        throw ReadError("The file holds no person.");
+    return file;
+}
+
+}  // namespace rw::family
+
+namespace rw::family {
+
+std::optional<PersonIndex> FamilyFile::find(std::string_view id) const {
+    if (id.size() >= 2 && id.front() == '@' && id.back() == '@')
+        id = id.substr(1, id.size() - 2);
+    const auto it = std::lower_bound(byId.begin(), byId.end(), id, [&](PersonIndex p, std::string_view key) {
+        return people[static_cast<std::size_t>(p)].id < key;
+    });
+    if (it == byId.end() || people[static_cast<std::size_t>(*it)].id != id)
+        return std::nullopt;
+    return *it;
+}
+
+}  // namespace rw::family
