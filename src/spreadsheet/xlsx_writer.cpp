@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <system_error>
@@ -446,11 +444,7 @@ std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& wb) {
     std::vector<std::uint8_t> image;
     try {
         exportXlsx(wb, temp);
-        std::ifstream in(temp, std::ios::binary);
-        image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            throw Failure("Cannot save the workbook as .xlsx: the exported file cannot be read back");
-        }
+        image = readBackXlsx(temp);  // a failed read is a failed save, never an empty file
     } catch (...) {
         std::error_code ignored;
         fs::remove(temp, ignored);

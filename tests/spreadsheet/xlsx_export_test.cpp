@@ -8,8 +8,10 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/failure.h"
+#include "spreadsheet/xlsx_package_check.h"
 #include "spreadsheet/xlsx_writer.h"
 
 // The .xlsx export of workbooks the chart never makes (the chart itself is checked cell by cell through
@@ -75,6 +77,15 @@ TEST(XlsxExportTest, RefusesWhatTheFormatCannotHoldAndWritesNothing) {
         }
         EXPECT_EQ(readFile(kept), "an earlier file");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    }
+}
+
+// A file that cannot be read back whole is a failed save, never an empty or shorter workbook.
+TEST(XlsxExportTest, AFileThatCannotBeReadBackIsAFailure) {
+    TempDir dir;
+    for (const fs::path& unreadable : {dir.path / "missing.xlsx", dir.path}) {
+        SCOPED_TRACE(unreadable);
+        EXPECT_THROW(readBackXlsx(unreadable), rw::Failure);
     }
 }
 
