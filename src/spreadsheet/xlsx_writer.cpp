@@ -49,20 +49,6 @@ lxw_col_t lxwColumn(std::int32_t column) {
     return static_cast<lxw_col_t>(column - 1);
 }
 
-// True when every merged area of every sheet lies within one row: then each sheet can be written strictly
-// row by row, which libxlsxwriter's constant-memory mode needs (an area over several rows fills all its
-// rows at once, so the cells beside it in the lower rows could no longer be written).
-bool rowByRowWritable(const Workbook& wb) {
-    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
-        for (const CellRange& area : wb.sheet(i).mergedRanges()) {
-            if (area.firstRow != area.lastRow) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 // One open libxlsxwriter workbook. Dropped without close(), it is freed and nothing is written.
 class XlsxBook {
   public:
@@ -406,7 +392,8 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
     checkXlsxExport(wb);
     lxw_error closed = LXW_NO_ERROR;
     {
-        XlsxBook book(file, rowByRowWritable(wb));
+        // Not libxlsxwriter's constant-memory mode: merged areas do not work there.
+        XlsxBook book(file, false);
         XlsxExporter exporter(wb, book.get());
         for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
             exporter.writeSheet(wb.sheet(i));
