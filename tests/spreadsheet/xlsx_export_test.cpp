@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/failure.h"
@@ -78,6 +80,17 @@ TEST(XlsxExportTest, RefusesWhatTheFormatCannotHoldAndWritesNothing) {
         EXPECT_EQ(readFile(kept), "an earlier file");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
     }
+}
+
+// Nothing but the workbook goes into the file: exported a second apart (the creation time is stored to the
+// second), one workbook gives the same bytes.
+TEST(XlsxExportTest, TwoExportsOfOneWorkbookAreTheSameBytes) {
+    Workbook wb;
+    wb.activeSheet().setText(CellRange::cell(2, 2), "Family Tree for Ann");
+    wb.activeSheet().merge(parseAddress("B2:F2"));
+    const std::vector<std::uint8_t> first = encodeWorkbookAsXlsx(wb);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(encodeWorkbookAsXlsx(wb), first);
 }
 
 // A file that cannot be read back whole is a failed save, never an empty or shorter workbook.
