@@ -9,12 +9,50 @@ namespace rw::preview {
 
 namespace {
 
+constexpr double kPointsPerInch = 72;
+
 double rowsPixels(const sheet::Worksheet& sheet, std::int32_t first, std::int32_t last) {
     double pixels = 0;
     for (std::int32_t row = first; row <= last; ++row) {
         pixels += sheet::rowPixels(sheet, row);
     }
     return pixels;
+}
+
+// A column's printed width, in points at 100 %. Spreadsheet programs print a column as its width in
+// characters times the advance of a digit of the default font in whole twips (111 for Arial 10, so a
+// 24-character column prints 1.90 in), not as the pixels it shows on screen (1.80 in for the same column).
+// The digits of Arial, Tahoma and their look-alikes advance about 0.556 em.
+double columnPoints(const sheet::Worksheet& sheet, std::int32_t column) {
+    const sheet::ColumnInfo& info = sheet.column(column);
+    if (info.hidden || (info.customWidth && info.width == 0)) {
+        return 0;
+    }
+    const double digitTwips = std::round(0.556 * sheet.workbook().defaultFont().heightTwips);
+    return std::round(sheet.columnWidth(column) / 256.0 * digitTwips) / 20;
+}
+
+// The rows of each page at a scale: rows fill each page below the title rows, a row that does not fit
+// whole begins the next page, and a row taller than a page has a page of its own.
+std::vector<PrintPage> pagesAt(const sheet::Worksheet& sheet, std::int32_t bodyFirst, std::int32_t lastRow,
+                               double capacityPixels) {
+    std::vector<PrintPage> pages;
+    double used = 0;
+    PrintPage page{bodyFirst, bodyFirst - 1};
+    for (std::int32_t row = bodyFirst; row <= lastRow; ++row) {
+        const double height = sheet::rowPixels(sheet, row);
+        if (page.lastRow >= page.firstRow && used + height > capacityPixels + 1e-6) {
+            pages.push_back(page);
+            page = PrintPage{row, row - 1};
+            used = 0;
+        }
+        page.lastRow = row;
+        used += height;
+    }
+    if (pages.empty() || page.lastRow >= page.firstRow) {
+        pages.push_back(page);
+    }
+    return pages;
 }
 
 }  // namespace
@@ -31,7 +69,6 @@ PrintLayout paginate(const sheet::Worksheet& sheet, const QPageSize& size) {
 
     const QSizeF portrait = size.size(QPageSize::Point);
     layout.paper = ps.landscape ? portrait.transposed() : portrait;
-    constexpr double kPointsPerInch = 72;
     const double left = ps.leftMargin * kPointsPerInch;
     const double top = ps.topMargin * kPointsPerInch;
     layout.printable =
@@ -47,52 +84,70 @@ PrintLayout paginate(const sheet::Worksheet& sheet, const QPageSize& size) {
     }
     const double titlePixels =
         layout.titles ? rowsPixels(sheet, layout.titles->firstRow, layout.titles->lastRow) : 0;
+    double widthPoints = 0;
     double widthPixels = 0;
     for (std::int32_t column = area.firstColumn; column <= area.lastColumn; ++column) {
+        widthPoints += columnPoints(sheet, column);
         widthPixels += sheet::columnPixels(sheet, column);
     }
-    widthPixels = std::max(widthPixels, 1.0);
-    const double widthPoints = widthPixels * kPointsPerPixel;
+    widthPoints = std::max(widthPoints, 1.0);
 
-    double scale = ps.fitToPage ? 1.0 : ps.scalePercent / 100.0;
+    // The sheet's rows run from the top margin to the bottom margin; with a header or a footer, from the
+    // header margin to the footer margin less the band between the two margins, which keeps its height at
+    // the sheet's scale (as LibreOffice Calc lays out the page set-up of an .xls file), so a reduced sheet
+    // gains part of that band.
+    const bool header = !ps.header.empty();
+    const bool footer = !ps.footer.empty();
+    const double bodyTop = (header ? ps.headerMargin : ps.topMargin) * kPointsPerInch;
+    const double bodyBottom =
+        layout.paper.height() - (footer ? ps.footerMargin : ps.bottomMargin) * kPointsPerInch;
+    const double bands =
+        ((header ? ps.topMargin - ps.headerMargin : 0) + (footer ? ps.bottomMargin - ps.footerMargin : 0)) *
+        kPointsPerInch;
+    const double bodyPoints = std::max(1.0, bodyBottom - bodyTop);
+    const auto capacityAt = [&](double scale) {
+        return (bodyPoints / scale - std::max(0.0, bands)) / kPointsPerPixel - titlePixels;
+    };
+
+    // Whole percents, 10 % at least: the largest that fits the width (and the height, when the set-up
+    // gives a number of pages tall), as spreadsheets search for it.
+    int percent = ps.fitToPage ? 100 : ps.scalePercent;
     const double pagesAcross = ps.fitToPage ? std::max<int>(ps.fitWidth, 1) : 1;
-    scale = std::min(scale, layout.printable.width() * pagesAcross / widthPoints);
-    if (ps.fitToPage && ps.fitHeight > 0) {
-        const double heightPoints =
-            (titlePixels + rowsPixels(sheet, bodyFirst, area.lastRow)) * kPointsPerPixel;
-        if (heightPoints > 0) {
-            scale = std::min(scale, layout.printable.height() * ps.fitHeight / heightPoints);
+    const auto fits = [&](int p) {
+        const double scale = p / 100.0;
+        if (widthPoints * scale > layout.printable.width() * pagesAcross + 1e-6) {
+            return false;
+        }
+        return !(ps.fitToPage && ps.fitHeight > 0) ||
+               pagesAt(sheet, bodyFirst, area.lastRow, capacityAt(scale)).size() <= ps.fitHeight;
+    };
+    percent = std::clamp(percent, 10, 400);
+    while (percent > 10 && !fits(percent)) {
+        --percent;
+    }
+    layout.pages = pagesAt(sheet, bodyFirst, area.lastRow, capacityAt(percent / 100.0));
+    // Fitted to a width only, a last page holding a few rows is saved by 2 % less when that prints fewer
+    // pages.
+    if (ps.fitToPage && ps.fitWidth > 0 && ps.fitHeight == 0 && layout.pages.size() > 1) {
+        const int smaller = percent * 98 / 100;
+        if (smaller >= 10) {
+            std::vector<PrintPage> fewer =
+                pagesAt(sheet, bodyFirst, area.lastRow, capacityAt(smaller / 100.0));
+            if (fewer.size() < layout.pages.size()) {
+                percent = smaller;
+                layout.pages = std::move(fewer);
+            }
         }
     }
-    // Spreadsheets scale in whole percents; never below 10 %.
-    layout.scale = std::max(0.10, std::floor(scale * 100 + 1e-9) / 100);
+    layout.scale = percent / 100.0;
 
-    // Rows fill each page below the title rows; a row that does not fit whole begins the next page, and a
-    // row taller than a page has a page of its own.
     const double pixelToPrinted = kPointsPerPixel * layout.scale;
-    const double capacity = layout.printable.height() / pixelToPrinted - titlePixels;
-    double used = 0;
-    PrintPage page{bodyFirst, bodyFirst - 1};
-    for (std::int32_t row = bodyFirst; row <= area.lastRow; ++row) {
-        const double height = sheet::rowPixels(sheet, row);
-        if (page.lastRow >= page.firstRow && used + height > capacity + 1e-6) {
-            layout.pages.push_back(page);
-            page = PrintPage{row, row - 1};
-            used = 0;
-        }
-        page.lastRow = row;
-        used += height;
-    }
-    if (layout.pages.empty() || page.lastRow >= page.firstRow) {
-        layout.pages.push_back(page);
-    }
-
-    const double printedWidth = widthPoints * layout.scale;
+    const double printedWidth = std::max(widthPixels, 1.0) * pixelToPrinted;
     double x = layout.printable.left();
     if (ps.centerHorizontally) {
         x += std::max(0.0, (layout.printable.width() - printedWidth) / 2);
     }
-    double y = layout.printable.top();
+    double y = bodyTop + (header ? (ps.topMargin - ps.headerMargin) * kPointsPerInch * layout.scale : 0);
     if (ps.centerVertically && layout.pages.size() == 1) {
         const PrintPage& only = layout.pages.front();
         const double printedHeight =

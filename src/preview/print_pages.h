@@ -10,9 +10,9 @@
 
 #include "spreadsheet/workbook.h"
 
-// How a sheet falls onto printed pages, as a spreadsheet program prints its page set-up: the print area
-// (else the used range), scaled to one page wide, the title rows at the top of every page, rows never cut
-// between pages, the header and footer in their margins. All lengths are in points (1/72 inch).
+// How a sheet falls onto printed pages, as LibreOffice Calc prints its page set-up: the print area (else
+// the used range), scaled to one page wide, the title rows at the top of every page, rows never cut between
+// pages, the header and footer in their margins. All lengths are in points (1/72 inch).
 namespace rw::preview {
 
 // The rows of the sheet printed below the title rows on one page (none when firstRow > lastRow).
@@ -25,7 +25,8 @@ struct PrintLayout {
     sheet::CellRange area;                   // the cells that print
     std::optional<sheet::CellRange> titles;  // repeated at the top of every page, across the area's columns
     QSizeF paper;                            // in the set-up's orientation
-    QRectF printable;                        // the paper inside the margins
+    QRectF printable;                        // the paper inside the margins (a reduced sheet's rows may
+                                             // reach into the band above the footer)
     double scale = 1;                        // printed size / size on screen; whole percents, 10 % at least
     QPointF origin;                          // top left of the printed cells on every page
     std::vector<PrintPage> pages;            // at least one
@@ -35,7 +36,9 @@ struct PrintLayout {
 inline constexpr double kPointsPerPixel = 72.0 / 96.0;
 
 // The pages of `sheet` on paper of `size`, with the sheet's own page set-up (orientation, scaling, margins,
-// centring, title rows, print area). A sheet wider than the paper is always scaled to one page wide.
+// centring, title rows, print area). A sheet wider than the paper is always scaled to one page wide. The
+// scale and the page breaks follow Calc's: columns as wide as their characters of the default font, a
+// header's or footer's band kept at the sheet's scale, and 2 % less scale where that saves a page.
 PrintLayout paginate(const sheet::Worksheet& sheet, const QPageSize& size);
 
 // A header or footer in the spreadsheet's codes ("&LLeft&CPage &P of &N&RRight") for one page: its left,

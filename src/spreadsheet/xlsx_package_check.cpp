@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/failure.h"
@@ -113,13 +113,23 @@ std::string rootElement(const std::string& head) {
 
 }  // namespace
 
-void checkXlsxPackage(const std::filesystem::path& file, std::size_t expectedWorksheets) {
+std::vector<std::uint8_t> readBackXlsx(const std::filesystem::path& file) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
     std::ifstream in(file, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                           std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail()) {
+    if (error || !in.is_open()) {
         broken("it cannot be read back");
     }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in || in.peek() != std::ifstream::traits_type::eof()) {
+        broken("it cannot be read back");
+    }
+    return bytes;
+}
+
+void checkXlsxPackage(const std::filesystem::path& file, std::size_t expectedWorksheets) {
+    const std::vector<std::uint8_t> bytes = readBackXlsx(file);
     if (bytes.size() < 22) {
         broken("it is too short");
     }

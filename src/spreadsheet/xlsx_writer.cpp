@@ -1,7 +1,6 @@
 #include "spreadsheet/xlsx_writer.h"
 
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
@@ -10,9 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -29,9 +26,17 @@ namespace {
 
 constexpr std::size_t kMaxCellCharacters = 32767;
 constexpr std::size_t kMaxHeaderCharacters = 255;
-// libxlsxwriter's unit of column widths is the widest digit of Calibri 11, the Normal style of the files it
-// writes; the same 7 pixels as Arial 10 and Tahoma 10.
+// libxlsxwriter's unit of column widths is the widest digit of Calibri 11; the same 7 pixels as Arial 10,
+// the Normal style of the files written here, and Tahoma 10.
 constexpr int kStandardColumnPixels = 64;
+// The last column of an .xlsx sheet (XFD), 0-based.
+constexpr lxw_col_t kLastXlsxColumn = LXW_COL_MAX - 1;
+// The paper size the .xls print set-up names (A4), in the numbering both formats share.
+constexpr std::uint8_t kPaperA4 = 9;
+// The creation time written into the document properties: a fixed one, so that the file holds nothing but
+// the workbook and two exports of one workbook are the same bytes. 1 January 1980, the date libxlsxwriter
+// gives every part of the package.
+constexpr std::time_t kCreated = 315532800;
 
 std::string cellName(std::int32_t row, std::int32_t column) {
     return columnName(column) + std::to_string(row);
@@ -55,20 +60,6 @@ lxw_row_t lxwRow(std::int32_t row) {
 }
 lxw_col_t lxwColumn(std::int32_t column) {
     return static_cast<lxw_col_t>(column - 1);
-}
-
-// True when every merged area of every sheet lies within one row: then each sheet can be written strictly
-// row by row, which libxlsxwriter's constant-memory mode needs (an area over several rows fills all its
-// rows at once, so the cells beside it in the lower rows could no longer be written).
-bool rowByRowWritable(const Workbook& wb) {
-    for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
-        for (const CellRange& area : wb.sheet(i).mergedRanges()) {
-            if (area.firstRow != area.lastRow) {
-                return false;
-            }
-        }
-    }
-    return true;
 }
 
 // One open libxlsxwriter workbook. Dropped without close(), it is freed and nothing is written.
@@ -115,7 +106,12 @@ void check(lxw_error error, const std::string& what) {
 class XlsxExporter {
   public:
     XlsxExporter(const Workbook& wb, lxw_workbook* book)
-        : wb_(wb), book_(book), formats_(wb.styles().size(), nullptr) {}
+        : wb_(wb), book_(book), formats_(wb.styles().size(), nullptr) {
+        setNormalFont(book, wb.defaultFont());
+        lxw_doc_properties properties{};
+        properties.created = kCreated;
+        check(workbook_set_properties(book, &properties), "the document properties");
+    }
 
     void writeSheet(const Worksheet& ws) {
         lxw_worksheet* sheet = workbook_add_worksheet(book_, ws.name().c_str());
@@ -132,6 +128,19 @@ class XlsxExporter {
         writeColumns();
         writeRows();
         writePageSetup();
+        writeDimension();
+    }
+
+    // The Normal style of the file: the workbook's default font, as the .xls has it. Readers size the
+    // columns and the default row by it (Calibri 11 would make them other widths than the .xls shows).
+    // libxlsxwriter has no call for it: its Normal style is the workbook's first format (cell format 0,
+    // font 0), made by workbook_new. This reaches into libxlsxwriter 1.1.4's lxw_workbook; the export
+    // tests read the Normal style back and fail should that change.
+    static void setNormalFont(lxw_workbook* book, const Font& font) {
+        lxw_format* normal = STAILQ_FIRST(book->formats);
+        format_set_font_name(normal, font.name.c_str());
+        format_set_font_size(normal, font.heightTwips / 20.0);
+        format_set_font_scheme(normal, "");  // "minor" would ask for the theme's font, Calibri
     }
 
   private:
@@ -206,7 +215,9 @@ class XlsxExporter {
         return f;
     }
 
-    // Columns with a width or a format of their own, in runs of equal columns.
+    // Columns with a width or a format of their own, in runs of equal columns. The .xls sheet ends at
+    // column IV; the columns an .xlsx sheet has beyond it take column IV's width and format, so that a
+    // format given to the whole sheet still covers the whole sheet.
     void writeColumns() {
         const Font& defaultFont = wb_.defaultFont();
         const int defaultPixels = columnWidthPixels(ws_->defaultColumnWidth(), defaultFont);
@@ -222,17 +233,18 @@ class XlsxExporter {
                 options.hidden =
                     (info.hidden || (info.customWidth && info.width == 0)) ? LXW_TRUE : LXW_FALSE;
                 lxw_format* f = info.style == kDefaultStyle ? nullptr : format(info.style);
+                const lxw_col_t to = last == kMaxColumns ? kLastXlsxColumn : lxwColumn(last);
                 lxw_error error = LXW_NO_ERROR;
                 if (info.customWidth) {
-                    error = worksheet_set_column_pixels_opt(sheet_, lxwColumn(first), lxwColumn(last),
+                    error = worksheet_set_column_pixels_opt(sheet_, lxwColumn(first), to,
                                                             columnWidthPixels(info.width, defaultFont), f,
                                                             &options);
                 } else if (defaultPixels == kStandardColumnPixels) {
-                    error = worksheet_set_column_opt(sheet_, lxwColumn(first), lxwColumn(last),
-                                                     LXW_DEF_COL_WIDTH, f, &options);
+                    error = worksheet_set_column_opt(sheet_, lxwColumn(first), to, LXW_DEF_COL_WIDTH, f,
+                                                     &options);
                 } else {
-                    error = worksheet_set_column_pixels_opt(sheet_, lxwColumn(first), lxwColumn(last),
-                                                            defaultPixels, f, &options);
+                    error = worksheet_set_column_pixels_opt(sheet_, lxwColumn(first), to, defaultPixels, f,
+                                                            &options);
                 }
                 check(error, "columns " + columnName(first) + ":" + columnName(last));
             }
@@ -315,8 +327,31 @@ class XlsxExporter {
         }
     }
 
+    // The used range, as the .xls states it: the cells and merged areas, not the formatted columns
+    // (libxlsxwriter widens its range over every column given a format, up to XFD). This sets
+    // libxlsxwriter 1.1.4's own fields of the range, which it writes as the sheet's dimension; the export
+    // tests read the dimension back and fail should that change.
+    void writeDimension() {
+        if (ws_->isEmpty()) {  // libxlsxwriter's empty range, written as A1
+            sheet_->dim_rowmin = LXW_ROW_MAX;
+            sheet_->dim_rowmax = 0;
+            sheet_->dim_colmin = LXW_COL_MAX;
+            sheet_->dim_colmax = 0;
+            return;
+        }
+        const CellRange used = ws_->usedRange();
+        sheet_->dim_rowmin = lxwRow(used.firstRow);
+        sheet_->dim_rowmax = lxwRow(used.lastRow);
+        sheet_->dim_colmin = lxwColumn(used.firstColumn);
+        sheet_->dim_colmax = lxwColumn(used.lastColumn);
+    }
+
     void writePageSetup() {
         const PageSetup& ps = ws_->pageSetup();
+        // The .xls names the paper (A4) whenever the set-up is not the default one.
+        if (ps.landscape || ps.scalePercent != 100 || ps.fitToPage) {
+            worksheet_set_paper(sheet_, kPaperA4);
+        }
         if (ps.landscape) {
             worksheet_set_landscape(sheet_);
         } else {
@@ -420,7 +455,8 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
     checkXlsxExport(wb);
     lxw_error closed = LXW_NO_ERROR;
     {
-        XlsxBook book(file, rowByRowWritable(wb));
+        // Not libxlsxwriter's constant-memory mode: merged areas do not work there.
+        XlsxBook book(file, false);
         XlsxExporter exporter(wb, book.get());
         for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
             exporter.writeSheet(wb.sheet(i));
@@ -452,24 +488,9 @@ std::vector<std::uint8_t> encodeWorkbookAsXlsx(const Workbook& wb) {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    exportXlsx(wb, "/proc/self/fd/" + std::to_string(fd));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        throw Failure(std::string("Cannot save the workbook as .xlsx: ") + std::strerror(errno));
-    }
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < image.size()) {
-        const ssize_t n = ::pread(fd, image.data() + done, image.size() - done, static_cast<off_t>(done));
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            throw Failure("Cannot save the workbook as .xlsx: the exported file cannot be read back");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return image;
+    const std::string inMemory = "/proc/self/fd/" + std::to_string(fd);
+    exportXlsx(wb, inMemory);
+    return readBackXlsx(inMemory);  // a failed read is a failed save, never an empty file
 }
 
 void saveWorkbookAsXlsx(const Workbook& wb, const std::filesystem::path& path) {

@@ -7,14 +7,18 @@ N is the number of generation columns drawn. The check passes when the first she
 the two heading texts in merged B2:F2 and B3:F3 (Tahoma, left aligned, 20 pt grey title, 11 pt subtitle),
 columns A to F as wide as Excel stores 2 and 24 characters, Tahoma in every column, exactly the expected box
 cells (solid #99CC00 fill, thin lines on all four edges), exactly the expected connector cells (a thin
-right-edge line and nothing else), no other value and nothing else styled; and the chart's print set-up:
-landscape, one page wide, rows 2 and 3 as Print_Titles, the chart as Print_Area, centred across the page,
-"Page N of M" in the footer. Prints "OK" and exits 0, or lists the problems and exits 1.
+right-edge line and nothing else), no other value and nothing else styled; the Normal style in the .xls's
+default font (Arial 10, which readers size columns by), Tahoma in all 16,384 columns, and the sheet's
+dimension exactly the chart (read from the sheet's XML: openpyxl ignores it); and the chart's print set-up:
+landscape, A4 paper, one page wide, rows 2 and 3 as Print_Titles, the chart as Print_Area, centred across
+the page, "Page N of M" in the footer. Prints "OK" and exits 0, or lists the problems and exits 1.
 
 Run it with /usr/bin/python3 (Debian's python3-openpyxl).
 """
 
+import re
 import sys
+import zipfile
 
 import chart_check_cli
 
@@ -91,9 +95,12 @@ def check(path, columns, title, subtitle):
                 problem("column %s is formatted %s %s, expected plain Tahoma 10" %
                         (get_column_letter(c), dim.font.name, dim.font.sz))
                 break
-    if covered != set(range(1, 257)):
-        problem("columns %r have no format, expected Tahoma in columns A to IV" %
-                sorted(set(range(1, 257)) - covered)[:5])
+    if covered != set(range(1, 16385)):
+        problem("columns %r have no format, expected Tahoma in columns A to XFD" %
+                sorted(set(range(1, 16385)) - covered)[:5])
+    normal = book._named_styles["Normal"].font
+    if (normal.name, normal.sz) != ("Arial", 10):
+        problem("Normal style font %s %s, expected Arial 10" % (normal.name, normal.sz))
 
     # Every cell the file stores (the others show their column's format, checked above): the heading,
     # boxes, connectors, and nothing else styled. The cells hidden under the heading's merged areas are
@@ -159,9 +166,18 @@ def check(path, columns, title, subtitle):
         problem("fit to %r x %r pages, expected 1 page wide" % (setup.fitToWidth, setup.fitToHeight))
     if ws.print_title_rows != "$2:$3":
         problem("Print_Titles %r, expected rows 2 and 3" % ws.print_title_rows)
-    area = "$B$2:$%s$%d" % (get_column_letter(max(6, columns + 1)), lowest)
+    last = get_column_letter(max(6, columns + 1))
+    area = "$B$2:$%s$%d" % (last, lowest)
     if ws.print_area != [area]:
         problem("Print_Area %r, expected %s" % (ws.print_area, area))
+    if setup.paperSize != 9:
+        problem("paper size %r, expected 9 (A4)" % setup.paperSize)
+    with zipfile.ZipFile(path) as package:
+        head = package.read("xl/worksheets/sheet1.xml")[:4096].decode("utf-8")
+    dimension = re.search(r'<dimension ref="([^"]*)"', head)
+    want = "B2:%s%d" % (last, lowest)
+    if not dimension or dimension.group(1) != want:
+        problem("dimension %r, expected %s" % (dimension and dimension.group(1), want))
     if not ws.print_options.horizontalCentered or ws.print_options.verticalCentered:
         problem("centring %r/%r, expected across the page only" %
                 (ws.print_options.horizontalCentered, ws.print_options.verticalCentered))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +9,11 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/failure.h"
+#include "spreadsheet/xlsx_package_check.h"
 #include "spreadsheet/xlsx_writer.h"
 
 // The .xlsx export of workbooks the chart never makes (the chart itself is checked cell by cell through
@@ -75,6 +79,26 @@ TEST(XlsxExportTest, RefusesWhatTheFormatCannotHoldAndWritesNothing) {
         }
         EXPECT_EQ(readFile(kept), "an earlier file");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    }
+}
+
+// Nothing but the workbook goes into the file: exported a second apart (the creation time is stored to the
+// second), one workbook gives the same bytes.
+TEST(XlsxExportTest, TwoExportsOfOneWorkbookAreTheSameBytes) {
+    Workbook wb;
+    wb.activeSheet().setText(CellRange::cell(2, 2), "Family Tree for Ann");
+    wb.activeSheet().merge(parseAddress("B2:F2"));
+    const std::vector<std::uint8_t> first = encodeWorkbookAsXlsx(wb);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(encodeWorkbookAsXlsx(wb), first);
+}
+
+// A file that cannot be read back whole is a failed save, never an empty or shorter workbook.
+TEST(XlsxExportTest, AFileThatCannotBeReadBackIsAFailure) {
+    TempDir dir;
+    for (const fs::path& unreadable : {dir.path / "missing.xlsx", dir.path}) {
+        SCOPED_TRACE(unreadable);
+        EXPECT_THROW(readBackXlsx(unreadable), rw::Failure);
     }
 }
 
