@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMouseEvent>
+#include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/checked.h"
@@ -292,6 +294,7 @@ void Form2::SetupScrollbars() {
 }
 
 void Form2::fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step) {
+    (bar == HScroll1 ? mHRest : mVRest) = 0;
     if (canvas <= viewport) {
         bar->setEnabled(false);
         step = 0;
@@ -317,11 +320,32 @@ void Form2::fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t
 }
 
 void Form2::HScroll1_Change() {
-    untrapped([&] { Picture1->move(-mul32(mHStep, HScroll1->value()), Picture1->top()); });
+    untrapped([&] { Picture1->move(-scrollOffset(HScroll1, mHStep, mHRest), Picture1->top()); });
 }
 
 void Form2::VScroll1_Change() {
-    untrapped([&] { Picture1->move(Picture1->left(), -mul32(mVStep, VScroll1->value())); });
+    untrapped([&] { Picture1->move(Picture1->left(), -scrollOffset(VScroll1, mVStep, mVRest)); });
+}
+
+std::int32_t Form2::scrollOffset(const QScrollBar* bar, std::int32_t step, std::int32_t& rest) {
+    // At either end the view is where the bar says; in between it keeps what a drag left over, so a move
+    // after a drag starts from where the picture is.
+    if (bar->value() == bar->minimum() || bar->value() == bar->maximum()) {
+        rest = 0;
+    }
+    return add32(mul32(step, bar->value()), rest);
+}
+
+void Form2::followView(QScrollBar* bar, std::int32_t step, int offset, std::int32_t& rest) {
+    if (step <= 0) {
+        return;  // the canvas fits: the bar has nothing to show
+    }
+    const std::int32_t position =
+        std::clamp(round32(static_cast<double>(offset) / step), bar->minimum(), bar->maximum());
+    rest = add32(offset, -mul32(step, position));
+    // The bar takes the position nearest the view without moving it.
+    const QSignalBlocker quiet(bar);
+    bar->setValue(position);
 }
 
 void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent) {
@@ -378,24 +402,11 @@ void Form2::Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y) {
 }
 
 void Form2::Picture1_MouseUp(Qt::MouseButton, float, float) {
+    // The picture stays exactly where the drag left it: the scroll bars follow the view, not the other way
+    // round (a share of the bar's range would snap the view to the nearest per cent of it).
     untrapped([&] {
-        // Where the canvas and the viewport are equally large the share is undefined: that bar stays.
-        const int dw = Picture1->outerWidth() - Picture2->outerWidth();
-        const int dh = Picture1->outerHeight() - Picture2->outerHeight();
-        std::int32_t h = 0;
-        std::int32_t v = 0;
-        if (dw != 0) {
-            h = round32(std::abs(static_cast<double>(Picture1->left())) / dw * 100.0);
-        }
-        if (dh != 0) {
-            v = round32(std::abs(static_cast<double>(Picture1->top())) / dh * 100.0);
-        }
-        if (dw != 0) {
-            SetHScrollbarByPercent(HScroll1, checkedFit<std::int16_t>(h));
-        }
-        if (dh != 0) {
-            SetVScrollbarByPercent(VScroll1, checkedFit<std::int16_t>(v));
-        }
+        followView(HScroll1, mHStep, -Picture1->left(), mHRest);
+        followView(VScroll1, mVStep, -Picture1->top(), mVRest);
     });
 }
 

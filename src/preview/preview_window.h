@@ -104,6 +104,11 @@ class Form2 : public QWidget {
     // size `viewport`.
     void fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step);
     void setByPercent(QScrollBar* bar, std::int16_t percent);
+    // The canvas offset (pixels, positive) for a bar's position: step x position plus what a drag left.
+    static std::int32_t scrollOffset(const QScrollBar* bar, std::int32_t step, std::int32_t& rest);
+    // Sets a bar to the position nearest the canvas offset `offset` without moving the canvas, keeping the
+    // difference in `rest`.
+    static void followView(QScrollBar* bar, std::int32_t step, int offset, std::int32_t& rest);
     template <typename Body>
     void untrapped(Body&& body);
 
@@ -111,6 +116,9 @@ class Form2 : public QWidget {
     QWidget* mainWindow_;
     MousePointerControl pointer_;
     QString mExcelFile;
+    // Pixels between the view and its scroll bar's position after a drag (view = step x position + rest).
+    std::int32_t mHRest = 0;
+    std::int32_t mVRest = 0;
 };
 
 }  // namespace rw
