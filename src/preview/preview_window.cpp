@@ -1,5 +1,6 @@
 #include "preview/preview_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -7,9 +8,12 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/checked.h"
 #include "platform/error_report.h"
@@ -43,6 +47,52 @@ constexpr std::int32_t kZoomedHeightLimit = 9000;
 
 // Largest position a scroll bar takes (its range is that of a 16-bit integer).
 constexpr std::int32_t kScrollMax = 32767;
+
+// Width of the frame that shows which of the chart's Tab stops has the focus.
+constexpr int kFocusFrameWidth = 2;
+
+// A frame in the chart's focus colour, drawn over the inside edge of `target` while `target` or one of the
+// `holders` has the focus. Only the frame itself belongs to it (a mask), so it never covers, or slows
+// down, what lies inside.
+class FocusFrame : public QWidget {
+  public:
+    FocusFrame(QWidget* target, std::vector<QWidget*> holders, QColor colour)
+        : QWidget(target), holders_(std::move(holders)), colour_(colour) {
+        holders_.push_back(target);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        target->installEventFilter(this);
+        fit();
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            setVisible(std::find(holders_.begin(), holders_.end(), now) != holders_.end());
+            raise();
+        });
+        hide();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Resize) {
+            fit();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), colour_);
+    }
+
+  private:
+    void fit() {
+        const QRect area = parentWidget()->rect();
+        setGeometry(area);
+        setMask(QRegion(area).subtracted(QRegion(
+            area.adjusted(kFocusFrameWidth, kFocusFrameWidth, -kFocusFrameWidth, -kFocusFrameWidth))));
+    }
+
+    std::vector<QWidget*> holders_;
+    QColor colour_;
+};
 
 }  // namespace
 
@@ -127,6 +177,14 @@ void Form2::buildControls() {
     Zoom_Ori = new preview::PictureBox(kCopyBorder, false, this);
     Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
     Zoom_Ori->hide();
+
+    // Every Tab stop of the chart shows when it has the focus, in the colour of the chart's own focus frame:
+    // the chart's frame for the viewport and the canvas (whose own edges are mostly scrolled out of
+    // sight), a frame around each scroll bar (the style draws none on them).
+    const QColor focusColour = Picture2->palette().color(QPalette::Highlight);
+    new FocusFrame(Picture2, {Picture1}, focusColour);
+    new FocusFrame(HScroll1, {}, focusColour);
+    new FocusFrame(VScroll1, {}, focusColour);
 
     // The window's tab order: the scroll bars, the viewport and the canvas, then the buttons.
     setTabOrder(HScroll1, VScroll1);
