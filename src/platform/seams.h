@@ -84,7 +84,10 @@ class SaveFileDialog {
     virtual ~SaveFileDialog() = default;
     // Shows a modal Save As dialog; returns the chosen full path, or an empty string when cancelled.
     // `filter` is in Qt's form ("Excel Files (*.xls)"). The dialog itself never asks about replacing.
-    virtual QString showSave(const QString& title, const QString& filter, const QString& fileName) = 0;
+    // `filterIndex` names an entry of the filter, counted from 0: on entry the one shown first, on return
+    // (when a path was chosen) the one the user picked.
+    virtual QString showSave(const QString& title, const QString& filter, const QString& fileName,
+                             int& filterIndex) = 0;
 };
 
 class PrintDialog {

@@ -470,9 +470,29 @@ void Form2::Picture1_MouseUp(Qt::MouseButton, float, float) {
 
 // --- Saving ----------------------------------------------------------------------------------------------
 
+namespace {
+
+// The entry "Excel Workbook (*.xlsx)" of the save dialog's filter, counted from 1.
+constexpr int kXlsxEntry = 2;
+
+// A name ending in .xls or .xlsx (any case) decides the format; any other name is kept exactly as typed and
+// gets the format of the entry picked in the dialog.
+bool savesAsXlsx(const QString& name, int pickedEntry) {
+    if (preview::isXlsxName(name)) {
+        return true;
+    }
+    if (name.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)) {
+        return false;
+    }
+    return pickedEntry == kXlsxEntry;
+}
+
+}  // namespace
+
 void Form2::PushButton6_Click() {
     ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton6_Click"));
     QString chosen;
+    int pickedEntry = 1;
     std::int16_t answer = 0;
     trap.run(100, [&] { CommonDialog1.FileName = QString(); });
     trap.run(102, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
@@ -480,7 +500,10 @@ void Form2::PushButton6_Click() {
         CommonDialog1.Filter = QStringLiteral("Excel Files (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|");
     });
     trap.run(106, [&] { CommonDialog1.ShowSave(); });
-    trap.run(108, [&] { chosen = CommonDialog1.FileName; });
+    trap.run(108, [&] {
+        chosen = CommonDialog1.FileName;
+        pickedEntry = CommonDialog1.FilterIndex;
+    });
     if (trap.test(110, [&] { return !chosen.isEmpty(); })) {
         if (trap.test(112, [&] { return Main::FileExists(chosen); })) {
             trap.run(114, [&] {
@@ -499,8 +522,9 @@ void Form2::PushButton6_Click() {
             if (files::sameExistingFile(chosen, mExcelFile)) {
                 return;
             }
-            // A name ending in .xlsx, whichever filter entry was picked, gets the workbook as .xlsx.
-            if (preview::isXlsxName(chosen)) {
+            preview::requireSource(mExcelFile);
+            preview::requireWritableTarget(chosen);
+            if (savesAsXlsx(chosen, pickedEntry)) {
                 preview::saveAsXlsx(mExcelFile, chosen);
             } else {
                 preview::copyFileReplacing(mExcelFile, chosen);
