@@ -247,6 +247,10 @@ void QtProgramEnd::endProgram(int status) {
     std::exit(status);
 }
 
+void QtProgramEnd::quit(int status) {
+    QCoreApplication::exit(status);
+}
+
 QtPlatform::QtPlatform() : programFolder(QCoreApplication::applicationDirPath()) {}
 
 }  // namespace rw

@@ -95,6 +95,7 @@ class QtPrintDialog : public PrintDialog {
 class QtProgramEnd : public ProgramEnd {
   public:
     [[noreturn]] void endProgram(int status) override;
+    void quit(int status) override;
 };
 
 // Every production seam in one place, with the program folder of the running executable.

@@ -103,6 +103,10 @@ class ProgramEnd {
     virtual ~ProgramEnd() = default;
     // Ends the program with this exit status. The production version does not return.
     virtual void endProgram(int status) = 0;
+    // Ends the program through its event loop: the loop returns `status` once the event being handled is
+    // done, and the program ends as usual, its application object destroyed (which hands the clipboard's
+    // content over to the desktop). Returns at once.
+    virtual void quit(int status) = 0;
 };
 
 // Everything a window is handed at construction.

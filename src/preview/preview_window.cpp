@@ -563,7 +563,9 @@ void Form2::closeEvent(QCloseEvent* event) {
         finished = true;
     });
     if (finished) {
-        platform_.programEnd.endProgram(0);
+        // Through the event loop, not from inside this handler: the program then ends as usual, and what it
+        // put on the clipboard stays there for other programs.
+        platform_.programEnd.quit(0);
     }
 }
 

@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include "platform/qt_seams.h"
 #include "preview/test_pictures.h"
 #include "support/scripted_seams.h"
 
@@ -290,12 +292,32 @@ TEST_F(PreviewWindowTest, ClosingDeletesTheWorkbookAndEndsTheProgram) {
     form.show();
     form.close();
     EXPECT_FALSE(QFile::exists(workbook));
-    EXPECT_EQ(seams.programEnd.statuses, std::vector<int>{0});
+    EXPECT_EQ(seams.programEnd.quits, std::vector<int>{0});
 
     form.show();  // already gone: still no error
     form.close();
-    EXPECT_EQ(seams.programEnd.statuses, (std::vector<int>{0, 0}));
+    EXPECT_EQ(seams.programEnd.quits, (std::vector<int>{0, 0}));
+    EXPECT_TRUE(seams.programEnd.statuses.empty());
     EXPECT_TRUE(seams.messages.shown.empty());
+}
+
+TEST_F(PreviewWindowTest, ClosingEndsTheProgramThroughItsEventLoop) {
+    // With the real end of the program: the event loop returns (and the program would go on to end as
+    // usual, handing the clipboard over) instead of the process ending inside the close.
+    QtProgramEnd end;
+    const Platform scripted = seams.platform();
+    const Platform platform{scripted.messages,    scripted.browser,      scripted.clock,
+                            scripted.random,      scripted.settings,     scripted.clipboard,
+                            scripted.processes,   scripted.saveDialog,   end,
+                            scripted.printDialog, scripted.programFolder};
+    writeWorkbook();
+    Form2 f(platform, &mainWindow);
+    f.setAttribute(Qt::WA_DontShowOnScreen);
+    f.setExcelFile(workbook);
+    f.show();
+    QTimer::singleShot(0, &f, [&] { f.close(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(QFile::exists(workbook));
 }
 
 TEST_F(PreviewWindowTest, HoverPointerAndDefaultAfterARedraw) {

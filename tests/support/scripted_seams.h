@@ -173,7 +173,9 @@ class ScriptedPrintDialog : public PrintDialog {
 class RecordingProgramEnd : public ProgramEnd {
   public:
     void endProgram(int status) override { statuses.push_back(status); }
-    std::vector<int> statuses;
+    void quit(int status) override { quits.push_back(status); }
+    std::vector<int> statuses;  // ended at once
+    std::vector<int> quits;     // ended through the event loop
 };
 
 // The run behind "Start Creating Template" for tests of the window alone: it counts the clicks it was handed.
