@@ -14,6 +14,8 @@
 #include "widgets/mouse_pointer.h"
 #include "widgets/push_button.h"
 
+class QPrinter;
+
 namespace rw {
 
 // The preview window: the chart picture on a canvas inside a clipping viewport with two scroll bars, zoom
@@ -65,6 +67,9 @@ class Form2 : public QWidget {
 
     // Ctrl+P: the desktop's print dialog, then the workbook's pages on the chosen printer (or PDF file).
     void printChart();
+    // The same on `printer`. A page that fails takes the job back (QPrinter::abort) before the failure is
+    // reported; printing to a file makes the PDF in memory and replaces the file in one step.
+    void printChart(QPrinter& printer);
 
     // Zoom and scrolling.
     // ZoomStep's directions: one step in, one step out.
