@@ -198,14 +198,18 @@ QStringList ProcProcessLookup::runningProcessNames() {
 }
 
 void configureSaveDialog(QFileDialog& dialog, const QString& title, const QString& filter,
-                         const QString& fileName) {
+                         const QString& fileName, int filterIndex) {
     dialog.setWindowTitle(title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(QString());
     if (!filter.isEmpty()) {
-        dialog.setNameFilters(filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts));
+        const QStringList entries = filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+        dialog.setNameFilters(entries);
+        if (filterIndex > 0 && filterIndex < entries.size()) {
+            dialog.selectNameFilter(entries.at(filterIndex));
+        }
     }
     if (!fileName.isEmpty()) {
         dialog.selectFile(fileName);
@@ -217,20 +221,34 @@ bool QtPrintDialog::choosePrinter(QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-QString QtSaveFileDialog::showSave(const QString& title, const QString& filter, const QString& fileName) {
+int pickedFilterIndex(const QFileDialog& dialog) {
+    return static_cast<int>(
+        std::max<qsizetype>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter())));
+}
+
+QString QtSaveFileDialog::showSave(const QString& title, const QString& filter, const QString& fileName,
+                                   int& filterIndex) {
     QFileDialog dialog(QApplication::activeWindow());
-    configureSaveDialog(dialog, title, filter, fileName);
+    configureSaveDialog(dialog, title, filter, fileName, filterIndex);
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
     const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    if (chosen.isEmpty()) {
+        return {};
+    }
+    filterIndex = pickedFilterIndex(dialog);
+    return chosen.first();
 }
 
 void QtProgramEnd::endProgram(int status) {
     // Settings are written through on every change, so nothing is pending; flush what was printed.
     std::fflush(nullptr);
     std::exit(status);
+}
+
+void QtProgramEnd::quit(int status) {
+    QCoreApplication::exit(status);
 }
 
 QtPlatform::QtPlatform() : programFolder(QCoreApplication::applicationDirPath()) {}

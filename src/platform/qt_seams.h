@@ -74,13 +74,17 @@ class ProcProcessLookup : public ProcessLookup {
 };
 
 // Sets up a Save As dialog: save mode, no question about replacing, no default suffix, the filter's entries
-// (separated by ";;") and the proposed file name.
+// (separated by ";;"), the entry shown first (counted from 0) and the proposed file name.
 void configureSaveDialog(QFileDialog& dialog, const QString& title, const QString& filter,
-                         const QString& fileName);
+                         const QString& fileName, int filterIndex = 0);
+
+// The entry of the dialog's filter that is picked, counted from 0 (0 when none is).
+int pickedFilterIndex(const QFileDialog& dialog);
 
 class QtSaveFileDialog : public SaveFileDialog {
   public:
-    QString showSave(const QString& title, const QString& filter, const QString& fileName) override;
+    QString showSave(const QString& title, const QString& filter, const QString& fileName,
+                     int& filterIndex) override;
 };
 
 class QtPrintDialog : public PrintDialog {
@@ -91,6 +95,7 @@ class QtPrintDialog : public PrintDialog {
 class QtProgramEnd : public ProgramEnd {
   public:
     [[noreturn]] void endProgram(int status) override;
+    void quit(int status) override;
 };
 
 // Every production seam in one place, with the program folder of the running executable.

@@ -84,7 +84,10 @@ class SaveFileDialog {
     virtual ~SaveFileDialog() = default;
     // Shows a modal Save As dialog; returns the chosen full path, or an empty string when cancelled.
     // `filter` is in Qt's form ("Excel Files (*.xls)"). The dialog itself never asks about replacing.
-    virtual QString showSave(const QString& title, const QString& filter, const QString& fileName) = 0;
+    // `filterIndex` names an entry of the filter, counted from 0: on entry the one shown first, on return
+    // (when a path was chosen) the one the user picked.
+    virtual QString showSave(const QString& title, const QString& filter, const QString& fileName,
+                             int& filterIndex) = 0;
 };
 
 class PrintDialog {
@@ -100,6 +103,10 @@ class ProgramEnd {
     virtual ~ProgramEnd() = default;
     // Ends the program with this exit status. The production version does not return.
     virtual void endProgram(int status) = 0;
+    // Ends the program through its event loop: the loop returns `status` once the event being handled is
+    // done, and the program ends as usual, its application object destroyed (which hands the clipboard's
+    // content over to the desktop). Returns at once.
+    virtual void quit(int status) = 0;
 };
 
 // Everything a window is handed at construction.

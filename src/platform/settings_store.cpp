@@ -1,6 +1,7 @@
 #include "platform/settings_store.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +77,23 @@ QString whyNotWritable(const QString& path) {
         return QStringLiteral("%1 (folder \"%2\")").arg(reasonOf(errno), folder);
     }
     return QStringLiteral("the file could not be written (the disk may be full)");
+}
+
+// Renames `from` to `to` unless `to` is taken (by anything, a dangling link included): 0, or the error
+// (EEXIST for a taken name). Where the file system cannot rename that way, a second hard link and the
+// removal of the first do the same.
+int moveWithoutReplacing(const QString& from, const QString& to) {
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) ==
+        0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    if (::link(native(from).constData(), native(to).constData()) != 0) {
+        return errno;
+    }
+    return ::unlink(native(from).constData()) == 0 ? 0 : errno;
 }
 
 // Reads at most one byte more than the largest settings file; 0, or the error. A file that turned into
@@ -192,19 +210,14 @@ void QtSettingsStore::open() {
         // Nothing was set on it, so letting it go writes nothing back.
     }
 
-    // Kept aside under a name of its own, never overwritten.
+    // Kept aside under a name of its own, never overwritten: the move itself refuses a taken name, so a
+    // second copy of the program starting at the same moment cannot put a file over an earlier ".bad".
     QString aside;
     int error = EEXIST;
-    for (int n = 0; n < kAsideNames; ++n) {
-        const QString candidate =
+    for (int n = 0; n < kAsideNames && error == EEXIST; ++n) {
+        aside =
             n == 0 ? fileName_ + QStringLiteral(".bad") : QStringLiteral("%1.%2.bad").arg(fileName_).arg(n);
-        struct stat taken {};
-        if (::lstat(native(candidate).constData(), &taken) == 0) {
-            continue;
-        }
-        aside = candidate;
-        error = ::rename(native(fileName_).constData(), native(candidate).constData()) == 0 ? 0 : errno;
-        break;
+        error = moveWithoutReplacing(fileName_, aside);
     }
     if (error != 0) {
         memoryOnly_ = true;

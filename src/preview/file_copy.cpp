@@ -1,5 +1,9 @@
 #include "preview/file_copy.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
@@ -12,11 +16,29 @@
 
 namespace rw::preview {
 
-void copyFileReplacing(const QString& source, const QString& target) {
-    const QFileInfo info(source);
-    if (!info.exists()) {
-        throw Failure("File not found");
+Failure cannotWrite(const QString& target, const std::string& reason) {
+    return Failure("Path/File access error: " + target.toStdString() + " cannot be written (" + reason + ")");
+}
+
+void requireSource(const QString& source) {
+    if (!QFileInfo::exists(source)) {
+        throw Failure("File not found: " + source.toStdString());
     }
+}
+
+void requireWritableTarget(const QString& target) {
+    // Asked as the user the program runs as (its effective ids), like every other permission it meets.
+    const QByteArray name = QFile::encodeName(target);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0 &&
+        ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0) {
+        throw cannotWrite(target, "the file is read-only");
+    }
+}
+
+void copyFileReplacing(const QString& source, const QString& target) {
+    requireSource(source);
+    const QFileInfo info(source);
     QFile in(source);
     // Only a plain file is opened: opening a FIFO would wait for a writer that may never come.
     if (!info.isFile() || !in.open(QIODevice::ReadOnly)) {
@@ -38,8 +60,7 @@ void copyFileReplacing(const QString& source, const QString& target) {
             }
         });
     } catch (const safefile::Error& e) {
-        throw Failure("Path/File access error: " + target.toStdString() + " cannot be written (" +
-                      e.reason() + ")");
+        throw cannotWrite(target, e.reason());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "preview/preview_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -7,7 +8,12 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/checked.h"
 #include "platform/error_report.h"
@@ -42,6 +48,52 @@ constexpr std::int32_t kZoomedHeightLimit = 9000;
 
 // Largest position a scroll bar takes (its range is that of a 16-bit integer).
 constexpr std::int32_t kScrollMax = 32767;
+
+// Width of the frame that shows which of the chart's Tab stops has the focus.
+constexpr int kFocusFrameWidth = 2;
+
+// A frame in the chart's focus colour, drawn over the inside edge of `target` while `target` or one of the
+// `holders` has the focus. Only the frame itself belongs to it (a mask), so it never covers, or slows
+// down, what lies inside.
+class FocusFrame : public QWidget {
+  public:
+    FocusFrame(QWidget* target, std::vector<QWidget*> holders, QColor colour)
+        : QWidget(target), holders_(std::move(holders)), colour_(colour) {
+        holders_.push_back(target);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        target->installEventFilter(this);
+        fit();
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            setVisible(std::find(holders_.begin(), holders_.end(), now) != holders_.end());
+            raise();
+        });
+        hide();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Resize) {
+            fit();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), colour_);
+    }
+
+  private:
+    void fit() {
+        const QRect area = parentWidget()->rect();
+        setGeometry(area);
+        setMask(QRegion(area).subtracted(QRegion(
+            area.adjusted(kFocusFrameWidth, kFocusFrameWidth, -kFocusFrameWidth, -kFocusFrameWidth))));
+    }
+
+    std::vector<QWidget*> holders_;
+    QColor colour_;
+};
 
 }  // namespace
 
@@ -126,6 +178,14 @@ void Form2::buildControls() {
     Zoom_Ori = new preview::PictureBox(kCopyBorder, false, this);
     Zoom_Ori->setGeometry(windowWidth + 100, 0, 0, 0);
     Zoom_Ori->hide();
+
+    // Every Tab stop of the chart shows when it has the focus, in the colour of the chart's own focus frame:
+    // the chart's frame for the viewport and the canvas (whose own edges are mostly scrolled out of
+    // sight), a frame around each scroll bar (the style draws none on them).
+    const QColor focusColour = Picture2->palette().color(QPalette::Highlight);
+    new FocusFrame(Picture2, {Picture1}, focusColour);
+    new FocusFrame(HScroll1, {}, focusColour);
+    new FocusFrame(VScroll1, {}, focusColour);
 
     // The window's tab order: the scroll bars, the viewport and the canvas, then the buttons.
     setTabOrder(HScroll1, VScroll1);
@@ -293,6 +353,7 @@ void Form2::SetupScrollbars() {
 }
 
 void Form2::fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step) {
+    (bar == HScroll1 ? mHRest : mVRest) = 0;
     if (canvas <= viewport) {
         bar->setEnabled(false);
         step = 0;
@@ -318,11 +379,32 @@ void Form2::fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t
 }
 
 void Form2::HScroll1_Change() {
-    untrapped([&] { Picture1->move(-mul32(mHStep, HScroll1->value()), Picture1->top()); });
+    untrapped([&] { Picture1->move(-scrollOffset(HScroll1, mHStep, mHRest), Picture1->top()); });
 }
 
 void Form2::VScroll1_Change() {
-    untrapped([&] { Picture1->move(Picture1->left(), -mul32(mVStep, VScroll1->value())); });
+    untrapped([&] { Picture1->move(Picture1->left(), -scrollOffset(VScroll1, mVStep, mVRest)); });
+}
+
+std::int32_t Form2::scrollOffset(const QScrollBar* bar, std::int32_t step, std::int32_t& rest) {
+    // At either end the view is where the bar says; in between it keeps what a drag left over, so a move
+    // after a drag starts from where the picture is.
+    if (bar->value() == bar->minimum() || bar->value() == bar->maximum()) {
+        rest = 0;
+    }
+    return add32(mul32(step, bar->value()), rest);
+}
+
+void Form2::followView(QScrollBar* bar, std::int32_t step, int offset, std::int32_t& rest) {
+    if (step <= 0) {
+        return;  // the canvas fits: the bar has nothing to show
+    }
+    const std::int32_t position =
+        std::clamp(round32(static_cast<double>(offset) / step), bar->minimum(), bar->maximum());
+    rest = add32(offset, -mul32(step, position));
+    // The bar takes the position nearest the view without moving it.
+    const QSignalBlocker quiet(bar);
+    bar->setValue(position);
 }
 
 void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent) {
@@ -379,32 +461,39 @@ void Form2::Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y) {
 }
 
 void Form2::Picture1_MouseUp(Qt::MouseButton, float, float) {
+    // The picture stays exactly where the drag left it: the scroll bars follow the view, not the other way
+    // round (a share of the bar's range would snap the view to the nearest per cent of it).
     untrapped([&] {
-        // Where the canvas and the viewport are equally large the share is undefined: that bar stays.
-        const int dw = Picture1->outerWidth() - Picture2->outerWidth();
-        const int dh = Picture1->outerHeight() - Picture2->outerHeight();
-        std::int32_t h = 0;
-        std::int32_t v = 0;
-        if (dw != 0) {
-            h = round32(std::abs(static_cast<double>(Picture1->left())) / dw * 100.0);
-        }
-        if (dh != 0) {
-            v = round32(std::abs(static_cast<double>(Picture1->top())) / dh * 100.0);
-        }
-        if (dw != 0) {
-            SetHScrollbarByPercent(HScroll1, checkedFit<std::int16_t>(h));
-        }
-        if (dh != 0) {
-            SetVScrollbarByPercent(VScroll1, checkedFit<std::int16_t>(v));
-        }
+        followView(HScroll1, mHStep, -Picture1->left(), mHRest);
+        followView(VScroll1, mVStep, -Picture1->top(), mVRest);
     });
 }
 
 // --- Saving ----------------------------------------------------------------------------------------------
 
+namespace {
+
+// The entry "Excel Workbook (*.xlsx)" of the save dialog's filter, counted from 1.
+constexpr int kXlsxEntry = 2;
+
+// A name ending in .xls or .xlsx (any case) decides the format; any other name is kept exactly as typed and
+// gets the format of the entry picked in the dialog.
+bool savesAsXlsx(const QString& name, int pickedEntry) {
+    if (preview::isXlsxName(name)) {
+        return true;
+    }
+    if (name.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)) {
+        return false;
+    }
+    return pickedEntry == kXlsxEntry;
+}
+
+}  // namespace
+
 void Form2::PushButton6_Click() {
     ErrorTrap trap(platform_.messages, kForm2ReportPrefix + QStringLiteral("PushButton6_Click"));
     QString chosen;
+    int pickedEntry = 1;
     std::int16_t answer = 0;
     trap.run(100, [&] { CommonDialog1.FileName = QString(); });
     trap.run(102, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
@@ -412,7 +501,10 @@ void Form2::PushButton6_Click() {
         CommonDialog1.Filter = QStringLiteral("Excel Files (*.xls)|*.xls|Excel Workbook (*.xlsx)|*.xlsx|");
     });
     trap.run(106, [&] { CommonDialog1.ShowSave(); });
-    trap.run(108, [&] { chosen = CommonDialog1.FileName; });
+    trap.run(108, [&] {
+        chosen = CommonDialog1.FileName;
+        pickedEntry = CommonDialog1.FilterIndex;
+    });
     if (trap.test(110, [&] { return !chosen.isEmpty(); })) {
         if (trap.test(112, [&] { return Main::FileExists(chosen); })) {
             trap.run(114, [&] {
@@ -431,8 +523,9 @@ void Form2::PushButton6_Click() {
             if (files::sameExistingFile(chosen, mExcelFile)) {
                 return;
             }
-            // A name ending in .xlsx, whichever filter entry was picked, gets the workbook as .xlsx.
-            if (preview::isXlsxName(chosen)) {
+            preview::requireSource(mExcelFile);
+            preview::requireWritableTarget(chosen);
+            if (savesAsXlsx(chosen, pickedEntry)) {
                 preview::saveAsXlsx(mExcelFile, chosen);
             } else {
                 preview::copyFileReplacing(mExcelFile, chosen);
@@ -473,7 +566,9 @@ void Form2::closeEvent(QCloseEvent* event) {
         finished = true;
     });
     if (finished) {
-        platform_.programEnd.endProgram(0);
+        // Through the event loop, not from inside this handler: the program then ends as usual, and what it
+        // put on the clipboard stays there for other programs.
+        platform_.programEnd.quit(0);
     }
 }
 

@@ -14,6 +14,8 @@
 #include "widgets/mouse_pointer.h"
 #include "widgets/push_button.h"
 
+class QPrinter;
+
 namespace rw {
 
 // The preview window: the chart picture on a canvas inside a clipping viewport with two scroll bars, zoom
@@ -65,6 +67,9 @@ class Form2 : public QWidget {
 
     // Ctrl+P: the desktop's print dialog, then the workbook's pages on the chosen printer (or PDF file).
     void printChart();
+    // The same on `printer`. A page that fails takes the job back (QPrinter::abort) before the failure is
+    // reported; printing to a file makes the PDF in memory and replaces the file in one step.
+    void printChart(QPrinter& printer);
 
     // Zoom and scrolling.
     // ZoomStep's directions: one step in, one step out.
@@ -104,6 +109,11 @@ class Form2 : public QWidget {
     // size `viewport`.
     void fitScrollbar(QScrollBar* bar, int canvas, int viewport, std::int32_t& step);
     void setByPercent(QScrollBar* bar, std::int16_t percent);
+    // The canvas offset (pixels, positive) for a bar's position: step x position plus what a drag left.
+    static std::int32_t scrollOffset(const QScrollBar* bar, std::int32_t step, std::int32_t& rest);
+    // Sets a bar to the position nearest the canvas offset `offset` without moving the canvas, keeping the
+    // difference in `rest`.
+    static void followView(QScrollBar* bar, std::int32_t step, int offset, std::int32_t& rest);
     template <typename Body>
     void untrapped(Body&& body);
 
@@ -111,6 +121,9 @@ class Form2 : public QWidget {
     QWidget* mainWindow_;
     MousePointerControl pointer_;
     QString mExcelFile;
+    // Pixels between the view and its scroll bar's position after a drag (view = step x position + rest).
+    std::int32_t mHRest = 0;
+    std::int32_t mVRest = 0;
 };
 
 }  // namespace rw

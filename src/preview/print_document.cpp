@@ -43,7 +43,7 @@ void paintHeaderFooter(QPainter& painter, const PrintLayout& layout, const std::
 }  // namespace
 
 int printSheet(const sheet::Worksheet& sheet, QPagedPaintDevice& device, const QPageSize& size, int firstPage,
-               int lastPage) {
+               int lastPage, const std::function<void()>& abortJob) {
     const PrintLayout layout = paginate(sheet, size);
     const sheet::PageSetup& ps = sheet.pageSetup();
     const int pageCount = static_cast<int>(layout.pages.size());
@@ -63,30 +63,38 @@ int printSheet(const sheet::Worksheet& sheet, QPagedPaintDevice& device, const Q
     font.setPixelSize(10);
     const QString sheetName = QString::fromStdString(sheet.name());
     const double pixelToPrinted = kPointsPerPixel * layout.scale;
-    for (int number = firstPage; number <= lastPage; ++number) {
-        if (number > firstPage && !device.newPage()) {
-            throw Failure("The printer did not take another page");
+    try {
+        for (int number = firstPage; number <= lastPage; ++number) {
+            if (number > firstPage && !device.newPage()) {
+                throw Failure("The printer did not take another page");
+            }
+            const PrintPage& page = layout.pages[static_cast<std::size_t>(number - 1)];
+            painter.resetTransform();
+            painter.scale(devicePerPoint, devicePerPoint);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            paintHeaderFooter(painter, layout, ps.header, ps.headerMargin * 72, Qt::AlignTop, number,
+                              pageCount, sheetName);
+            paintHeaderFooter(painter, layout, ps.footer, layout.paper.height() - ps.footerMargin * 72,
+                              Qt::AlignBottom, number, pageCount, sheetName);
+            painter.translate(layout.origin);
+            painter.scale(pixelToPrinted, pixelToPrinted);
+            if (layout.titles) {
+                // Bands meet on a shared edge: the next one starts a pixel lower, so neither hides the other.
+                painter.translate(0, paintBand(painter, sheet, *layout.titles));
+            }
+            if (page.firstRow <= page.lastRow) {
+                paintBand(painter, sheet,
+                          sheet::CellRange{page.firstRow, layout.area.firstColumn, page.lastRow,
+                                           layout.area.lastColumn});
+            }
         }
-        const PrintPage& page = layout.pages[static_cast<std::size_t>(number - 1)];
-        painter.resetTransform();
-        painter.scale(devicePerPoint, devicePerPoint);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        paintHeaderFooter(painter, layout, ps.header, ps.headerMargin * 72, Qt::AlignTop, number, pageCount,
-                          sheetName);
-        paintHeaderFooter(painter, layout, ps.footer, layout.paper.height() - ps.footerMargin * 72,
-                          Qt::AlignBottom, number, pageCount, sheetName);
-        painter.translate(layout.origin);
-        painter.scale(pixelToPrinted, pixelToPrinted);
-        if (layout.titles) {
-            // Bands meet on a shared edge: the next one starts a pixel lower, so neither hides the other.
-            painter.translate(0, paintBand(painter, sheet, *layout.titles));
+    } catch (...) {
+        // Ending the painter would send the pages so far as a finished job: the job is taken back first.
+        if (abortJob) {
+            abortJob();
         }
-        if (page.firstRow <= page.lastRow) {
-            paintBand(painter, sheet,
-                      sheet::CellRange{page.firstRow, layout.area.firstColumn, page.lastRow,
-                                       layout.area.lastColumn});
-        }
+        throw;
     }
     if (!painter.end()) {
         throw Failure("Printing could not be finished");
@@ -94,7 +102,8 @@ int printSheet(const sheet::Worksheet& sheet, QPagedPaintDevice& device, const Q
     return pageCount;
 }
 
-QByteArray sheetPdf(const sheet::Worksheet& sheet, const QPageSize& size, const QString& title) {
+QByteArray sheetPdf(const sheet::Worksheet& sheet, const QPageSize& size, const QString& title, int firstPage,
+                    int lastPage) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -102,7 +111,7 @@ QByteArray sheetPdf(const sheet::Worksheet& sheet, const QPageSize& size, const 
         QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("Rootweave"));
         writer.setTitle(title);
-        printSheet(sheet, writer, size);
+        printSheet(sheet, writer, size, firstPage, lastPage);
     }
     if (bytes.isEmpty()) {
         throw Failure("The PDF could not be written");

@@ -1,13 +1,16 @@
 #include "widgets/common_dialog.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace rw {
 
 void CommonDialog::ShowSave() {
-    const QString chosen = dialog_.showSave(DialogTitle, qtFilter(Filter), FileName);
+    int entry = std::max(0, FilterIndex - 1);
+    const QString chosen = dialog_.showSave(DialogTitle, qtFilter(Filter), FileName, entry);
     if (!chosen.isEmpty()) {
         FileName = chosen;
+        FilterIndex = entry + 1;
     }
 }
 

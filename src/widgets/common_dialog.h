@@ -15,8 +15,11 @@ class CommonDialog {
     QString FileName;
     QString DialogTitle;
     QString Filter;  // "Description|pattern|Description|pattern|"
+    // The entry of Filter shown first and, after a name was chosen, the one the user picked: 1 for the first.
+    int FilterIndex = 1;
 
-    // Shows the modal Save As dialog. The chosen full path becomes FileName; a cancel leaves it as it was.
+    // Shows the modal Save As dialog. The chosen full path becomes FileName and the picked entry
+    // FilterIndex; a cancel leaves both as they were.
     void ShowSave();
 
   private:

@@ -232,6 +232,14 @@ TEST(SaveDialogSetUp, SaveModeNoReplaceQuestionNoSuffixAndTheFilters) {
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
     EXPECT_TRUE(dialog.defaultSuffix().isEmpty());
     EXPECT_EQ(dialog.nameFilters(), QStringList({"Excel Files (*.xls)", "All Files (*)"}));
+    EXPECT_EQ(pickedFilterIndex(dialog), 0);
+
+    // The entry shown first, and the one the user picks, reported back counted from 0.
+    QFileDialog second;
+    configureSaveDialog(second, "Save", "Excel Files (*.xls);;Excel Workbook (*.xlsx)", QString(), 1);
+    EXPECT_EQ(pickedFilterIndex(second), 1);
+    second.selectNameFilter("Excel Files (*.xls)");
+    EXPECT_EQ(pickedFilterIndex(second), 0);
 }
 
 TEST(ProgramEndDeathTest, EndsTheProcessWithTheStatus) {

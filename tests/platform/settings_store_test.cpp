@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/settings_store.h"
 #include "support/ordinary_user.h"
@@ -80,6 +83,34 @@ TEST_F(SettingsStoreTest, AnEarlierCorruptCopyIsNotReplaced) {
     EXPECT_TRUE(store.takeWarning().contains(file + ".1.bad"));
     EXPECT_EQ(contents(file + ".bad"), "the first one");
     EXPECT_EQ(contents(file + ".1.bad"), "the second one\x01");
+}
+
+TEST_F(SettingsStoreTest, CopiesStartingAtOnceNeverMoveAFileOverTheUsersOldOne) {
+    // Several copies of the program find the same corrupt file at the same moment: each moves what it finds
+    // aside and begins a fresh file, and the first ".bad" keeps the user's old settings whatever the timing.
+    const QByteArray old("[Rootweave]\nText1=the user's old settings\x01\n");
+    for (int round = 0; round < 50; ++round) {
+        put(file, old);
+        std::atomic<bool> go{false};
+        std::vector<std::thread> copies;
+        for (int i = 0; i < 4; ++i) {
+            copies.emplace_back([&] {
+                while (!go) {
+                    std::this_thread::yield();
+                }
+                QtSettingsStore store(file);
+                store.write(QStringLiteral("Text1"), QStringLiteral("fresh"));
+            });
+        }
+        go = true;
+        for (std::thread& copy : copies) {
+            copy.join();
+        }
+        ASSERT_EQ(contents(file + ".bad"), old) << "round " << round;
+        for (const QString& name : QDir(folder).entryList({QStringLiteral("*.bad")}, QDir::Files)) {
+            QFile::remove(QDir(folder).filePath(name));
+        }
+    }
 }
 
 TEST_F(SettingsStoreTest, AFailedWriteWarnsOnceKeepsTheValuesAndCatchesUpWhenTheDiskTakesWritesAgain) {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <cmath>
+#include <tuple>
 
 #include "preview/preview_window.h"
 #include "preview/test_pictures.h"
@@ -86,16 +88,16 @@ TEST_F(DragPanningTest, NarrowCanvasGoesToTheLeftEdgeOrAgainstTheRightOne) {
     expectNoErrors();
 }
 
-TEST_F(DragPanningTest, ReleaseBeyondTheMaximumKeepsThePosition) {
+TEST_F(DragPanningTest, ReleaseAtTheFarEdgeLeavesTheCanvasThere) {
     handOverDifference(100, 0);  // step 1, maximum 100; the drag limit reaches 104
     drag(QPointF(400, 100), QPointF(-1000, 0));
     EXPECT_EQ(form.Picture1->left(), -104);
-    EXPECT_EQ(form.HScroll1->value(), 0);
+    EXPECT_EQ(form.HScroll1->value(), 100);
 
-    handOverDifference(1000, 0);  // step 10, maximum 100: 100.4 % rounds to the maximum
+    handOverDifference(1000, 0);  // step 10, maximum 100
     drag(QPointF(400, 100), QPointF(-5000, 0));
     EXPECT_EQ(form.HScroll1->value(), 100);
-    EXPECT_EQ(form.Picture1->left(), -1000);
+    EXPECT_EQ(form.Picture1->left(), -1004);
 }
 
 TEST_F(DragPanningTest, ClickWithoutMovementSetsBothBarsToTheCanvasShare) {
@@ -119,6 +121,56 @@ TEST_F(DragPanningTest, EqualSizesLeaveTheScrollBarsAlone) {
     EXPECT_EQ(form.HScroll1->value(), 0);
     EXPECT_EQ(form.VScroll1->value(), 0);
     expectNoErrors();
+}
+
+TEST_F(DragPanningTest, ReleaseNeverMovesTheChartAndTheBarsGoOnFromTheView) {
+    // Charts as the renderer draws them, at several zooms (a chart too tall to zoom stays at 1.0); each
+    // drag is followed by the release, then by one scroll bar step each way.
+    struct Case {
+        int generations;
+        int zoomInClicks;  // negative: "Zoom Out" clicks
+    };
+    const Case cases[] = {{5, -3}, {5, 0}, {5, 4}, {10, -2}, {10, 0}, {15, 0}};
+    const QPointF drags[] = {{-200, -200}, {-37, -1234}, {150, 999}, {-613, -20000}, {-3, -7}};
+    for (const Case& c : cases) {
+        form.setCanvasPicture(preview::ChartPicture::fromSvg(test::ancestorChartPicture(c.generations)));
+        form.setExcelFile(QStringLiteral("/nonexistent/qarlow11111111.xls"));
+        form.Form_Activate();
+        for (int i = 0; i < std::abs(c.zoomInClicks); ++i) {
+            (c.zoomInClicks > 0 ? form.PushButton1 : form.PushButton2)->click();
+        }
+        for (const QPointF by : drags) {
+            SCOPED_TRACE(testing::Message() << c.generations << " generations, zoom " << form.mZoom
+                                            << ", drag " << by.x() << ", " << by.y());
+            const QPointF from(300, 300);
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+            send(QEvent::MouseMove, from + by, Qt::NoButton, Qt::LeftButton);
+            const QPoint dragged = form.Picture1->pos();
+            send(QEvent::MouseButtonRelease, from, Qt::LeftButton, Qt::NoButton);
+            EXPECT_EQ(form.Picture1->pos(), dragged);
+            for (auto [bar, step, offset] : {std::tuple{form.HScroll1, form.mHStep, -dragged.x()},
+                                             std::tuple{form.VScroll1, form.mVStep, -dragged.y()}}) {
+                if (step == 0) {
+                    continue;
+                }
+                // The bar shows the position nearest the view ...
+                const double apart = offset - static_cast<double>(step) * bar->value();
+                EXPECT_TRUE(std::abs(apart) <= step / 2.0 || (apart > 0 && bar->value() == bar->maximum()) ||
+                            (apart < 0 && bar->value() == bar->minimum()))
+                    << bar->value() << " x " << step << " for " << offset;
+                // ... and one step from there moves the view by one step from where it is.
+                const bool horizontal = bar == form.HScroll1;
+                auto at = [&] { return horizontal ? -form.Picture1->left() : -form.Picture1->top(); };
+                if (bar->value() > bar->minimum() + 1 && bar->value() < bar->maximum()) {
+                    bar->setValue(bar->value() - 1);
+                    EXPECT_EQ(at(), offset - step);
+                    bar->setValue(bar->value() + 1);
+                    EXPECT_EQ(at(), offset);
+                }
+            }
+            expectNoErrors();
+        }
+    }
 }
 
 }  // namespace

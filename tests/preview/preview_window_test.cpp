@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include "platform/qt_seams.h"
 #include "preview/test_pictures.h"
 #include "support/scripted_seams.h"
 
@@ -289,12 +292,32 @@ TEST_F(PreviewWindowTest, ClosingDeletesTheWorkbookAndEndsTheProgram) {
     form.show();
     form.close();
     EXPECT_FALSE(QFile::exists(workbook));
-    EXPECT_EQ(seams.programEnd.statuses, std::vector<int>{0});
+    EXPECT_EQ(seams.programEnd.quits, std::vector<int>{0});
 
     form.show();  // already gone: still no error
     form.close();
-    EXPECT_EQ(seams.programEnd.statuses, (std::vector<int>{0, 0}));
+    EXPECT_EQ(seams.programEnd.quits, (std::vector<int>{0, 0}));
+    EXPECT_TRUE(seams.programEnd.statuses.empty());
     EXPECT_TRUE(seams.messages.shown.empty());
+}
+
+TEST_F(PreviewWindowTest, ClosingEndsTheProgramThroughItsEventLoop) {
+    // With the real end of the program: the event loop returns (and the program would go on to end as
+    // usual, handing the clipboard over) instead of the process ending inside the close.
+    QtProgramEnd end;
+    const Platform scripted = seams.platform();
+    const Platform platform{scripted.messages,    scripted.browser,      scripted.clock,
+                            scripted.random,      scripted.settings,     scripted.clipboard,
+                            scripted.processes,   scripted.saveDialog,   end,
+                            scripted.printDialog, scripted.programFolder};
+    writeWorkbook();
+    Form2 f(platform, &mainWindow);
+    f.setAttribute(Qt::WA_DontShowOnScreen);
+    f.setExcelFile(workbook);
+    f.show();
+    QTimer::singleShot(0, &f, [&] { f.close(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(QFile::exists(workbook));
 }
 
 TEST_F(PreviewWindowTest, HoverPointerAndDefaultAfterARedraw) {
@@ -348,6 +371,50 @@ TEST_F(PreviewWindowTest, HandOverTheButtonsAndTheArrowElsewhereThroughRealMouse
     f.mousePointer().set(kPointerHourglass);
     QTest::mouseMove(f.PushButton1, {5, 5});
     EXPECT_EQ(f.PushButton1->cursor().shape(), Qt::WaitCursor);
+}
+
+TEST_F(PreviewWindowTest, EveryTabStopOfTheChartShowsItHasTheFocus) {
+    Form2 f(seams.platform(), &mainWindow);
+    f.setCanvasPicture(preview::ChartPicture::fromSvg(test::plainPicture(2000, 2000)));
+    f.setExcelFile(workbook);
+    f.show();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    const QColor mark = f.Picture2->palette().color(QPalette::Highlight);
+    // The frame as drawn on screen: both pixels across each edge, at its middle, in the focus colour.
+    auto framed = [&](QWidget* w) {
+        const QImage image = w->grab().toImage();
+        const int cx = image.width() / 2;
+        const int cy = image.height() / 2;
+        const int r = image.width() - 1;
+        const int b = image.height() - 1;
+        for (const QPoint at : {QPoint(cx, 0), QPoint(cx, 1), QPoint(cx, b), QPoint(cx, b - 1), QPoint(0, cy),
+                                QPoint(1, cy), QPoint(r, cy), QPoint(r - 1, cy)}) {
+            if (image.pixelColor(at) != mark) {
+                return false;
+            }
+        }
+        return true;
+    };
+    struct Stop {
+        QWidget* focus;
+        QWidget* shows;
+    };
+    const Stop stops[] = {{f.HScroll1, f.HScroll1},
+                          {f.VScroll1, f.VScroll1},
+                          {f.Picture2, f.Picture2},
+                          {f.Picture1, f.Picture2}};
+    f.PushButton8->setFocus(Qt::OtherFocusReason);
+    for (const Stop& stop : stops) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), stop.focus);
+        for (QWidget* w : {static_cast<QWidget*>(f.HScroll1), static_cast<QWidget*>(f.VScroll1),
+                           static_cast<QWidget*>(f.Picture2)}) {
+            EXPECT_EQ(framed(w), w == stop.shows)
+                << "focus on " << stop.focus->metaObject()->className() << ", looking at "
+                << w->metaObject()->className() << " " << w->accessibleName().toStdString();
+        }
+    }
 }
 
 TEST_F(PreviewWindowTest, CursorFileThatIsNoCursorEndsTheProgram) {

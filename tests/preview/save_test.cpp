@@ -14,6 +14,7 @@
 #include "preview/preview_window.h"
 #include "spreadsheet/picture_sheets.h"
 #include "spreadsheet/xls_codec.h"
+#include "support/ordinary_user.h"
 #include "support/run_process.h"
 #include "support/scripted_seams.h"
 
@@ -188,14 +189,45 @@ TEST_F(SaveTest, AFailedCopyOverAnExistingFileLeavesItAsItWas) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
-TEST_F(SaveTest, MissingWorkbookReportsTheCopy) {
+TEST_F(SaveTest, MissingWorkbookIsNamedInTheReport) {
     QFile::remove(workbook);
-    saveAs(path("chart.xls"));
-    const QStringList shown = texts();
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("File not found\r\nin ")));
-    EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124")));
-    EXPECT_FALSE(QFile::exists(path("chart.xls")));
+    for (const char* name : {"chart.xls", "chart.xlsx"}) {
+        seams.messages.shown.clear();
+        saveAs(path(name));
+        const QStringList shown = texts();
+        ASSERT_EQ(shown.size(), 2) << name;
+        EXPECT_TRUE(
+            shown[0].startsWith(QStringLiteral("File not found: ") + workbook + QStringLiteral("\r\nin ")))
+            << shown[0].toStdString();
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("at line 124")));
+        EXPECT_FALSE(QFile::exists(path(name)));
+    }
+}
+
+TEST_F(SaveTest, AFileTheUserMayNotWriteIsLeftAsItWas) {
+    // The folder lets the user replace the file, the file itself is read-only to them.
+    test::OrdinaryUser::share(dir.path());
+    for (const char* name : {"locked.xls", "locked.xlsx"}) {
+        const QString target = path(name);
+        writeFile(target, "the user's chart");
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
+        seams.messages.shown.clear();
+        seams.messages.answers = {kAnswerYes};
+        {
+            test::OrdinaryUser user;
+            ASSERT_TRUE(user.active());
+            saveAs(target);
+        }
+        const QStringList shown = texts();
+        ASSERT_EQ(shown.size(), 3) << name;
+        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Are you sure you wish to overwrite ")));
+        EXPECT_TRUE(shown[1].startsWith(QStringLiteral("Path/File access error: ") + target +
+                                        QStringLiteral(" cannot be written (the file is read-only)")))
+            << shown[1].toStdString();
+        EXPECT_TRUE(shown[1].contains(QStringLiteral("at line 124")));
+        EXPECT_EQ(shown[2], QStringLiteral("Done."));
+        EXPECT_EQ(readAll(target), QByteArray("the user's chart")) << name;
+    }
 }
 
 TEST_F(SaveTest, FailedCopyLeavesNoPartialFile) {
@@ -242,6 +274,45 @@ TEST_F(SaveTest, XlsxNamesGetTheWorkbookAsXlsx) {
          path("tree.XLSX")});
     EXPECT_EQ(read.out, QStringLiteral("Family Tree for Ann ['B2:F2', 'B3:F3'] FF99CC00 thin\n"))
         << read.err.toStdString();
+}
+
+TEST_F(SaveTest, TheNameOrElseThePickedEntryDecidesTheFormat) {
+    writeChartWorkbook(workbook, 3);
+    struct Case {
+        const char* name;
+        int pickedEntry;  // 0: "Excel Files (*.xls)", 1: "Excel Workbook (*.xlsx)"
+        bool xlsx;
+    };
+    const Case cases[] = {
+        {"typed bare", 1, true}, {"typed bare too", 0, false}, {"old.XLS", 1, false},
+        {"new.Xlsx", 0, true},   {"tree.v2", 1, true},         {"tree.v3", 0, false},
+    };
+    for (const Case& c : cases) {
+        seams.saveDialog.pickedEntries.push_back(c.pickedEntry);
+        saveAs(path(c.name));
+        const QByteArray saved = readAll(path(c.name));  // exactly the typed name, nothing added
+        EXPECT_EQ(saved.startsWith("PK\x03\x04"), c.xlsx) << c.name;
+        if (!c.xlsx) {
+            EXPECT_EQ(saved, readAll(workbook)) << c.name;
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 7);
+    EXPECT_EQ(texts(), QStringList(6, QStringLiteral("Done.")));
+}
+
+TEST_F(SaveTest, TheSameFailureReadsTheSameInBothFormats) {
+    writeChartWorkbook(workbook, 3);
+    for (const char* name : {"full.xls", "full.xlsx"}) {
+        seams.messages.shown.clear();
+        safefile::failNthWriteForTesting(1, ENOSPC);
+        saveAs(path(name));
+        safefile::failNthWriteForTesting(0, 0);
+        const QStringList shown = texts();
+        ASSERT_EQ(shown.size(), 2) << name;
+        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Path/File access error: ") + path(name) +
+                                        QStringLiteral(" cannot be written (No space left on device)\r\nin ")))
+            << shown[0].toStdString();
+    }
 }
 
 TEST_F(SaveTest, AnXlsxThatCannotBeMadeIsReportedAndLeavesNothing) {

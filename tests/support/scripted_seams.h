@@ -129,7 +129,8 @@ class ScriptedProcesses : public ProcessLookup {
 
 class ScriptedSaveDialog : public SaveFileDialog {
   public:
-    QString showSave(const QString& title, const QString& filter, const QString& fileName) override {
+    QString showSave(const QString& title, const QString& filter, const QString& fileName,
+                     int& filterIndex) override {
         asked.push_back({title, filter, fileName});
         if (onShow) {
             onShow();
@@ -139,13 +140,18 @@ class ScriptedSaveDialog : public SaveFileDialog {
         }
         QString a = answers.front();
         answers.pop_front();
+        if (!pickedEntries.empty()) {
+            filterIndex = pickedEntries.front();
+            pickedEntries.pop_front();
+        }
         return a;
     }
     struct Asked {
         QString title, filter, fileName;
     };
     std::vector<Asked> asked;
-    std::deque<QString> answers;  // chosen paths in order; empty string = cancel
+    std::deque<QString> answers;    // chosen paths in order; empty string = cancel
+    std::deque<int> pickedEntries;  // the filter entry picked with each path (from 0); else the one shown
     std::function<void()> onShow;
 };
 
@@ -167,7 +173,9 @@ class ScriptedPrintDialog : public PrintDialog {
 class RecordingProgramEnd : public ProgramEnd {
   public:
     void endProgram(int status) override { statuses.push_back(status); }
-    std::vector<int> statuses;
+    void quit(int status) override { quits.push_back(status); }
+    std::vector<int> statuses;  // ended at once
+    std::vector<int> quits;     // ended through the event loop
 };
 
 // The run behind "Start Creating Template" for tests of the window alone: it counts the clicks it was handed.

@@ -15,6 +15,16 @@ TEST(CommonDialog, FilterTextBecomesQtEntries) {
     common.FileName = QStringLiteral("keep.xls");
     common.ShowSave();  // cancelled
     EXPECT_EQ(common.FileName, QStringLiteral("keep.xls"));
+    EXPECT_EQ(common.FilterIndex, 1);
+
+    // The entry the user picks comes back with the name, counted from 1 as the filter lists them.
+    dialog.answers = {QStringLiteral("/tmp/chart"), QString()};
+    dialog.pickedEntries = {1, 0};
+    common.ShowSave();
+    EXPECT_EQ(common.FileName, QStringLiteral("/tmp/chart"));
+    EXPECT_EQ(common.FilterIndex, 2);
+    common.ShowSave();  // cancelled: both stay
+    EXPECT_EQ(common.FilterIndex, 2);
 }
 
 }  // namespace
