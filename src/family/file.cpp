@@ -23,10 +23,13 @@ FamilyFile readFamilyFile(const std::filesystem::path& path, const Progress& pro
         throw fail(std::strerror(errno));
     std::string bytes;
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > 0)
-        bytes.reserve(static_cast<std::size_t>(size));
+    if (!ec && size > 0) {
+        // Straight into the string; a file that shrinks meanwhile just gives fewer bytes.
+        bytes.resize(static_cast<std::size_t>(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f.get()));
+    }
     char buffer[1 << 16];
-    for (;;) {
+    for (;;) {  // whatever is (still, or newly) there beyond the size seen
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
         bytes.append(buffer, n);
         if (n < sizeof buffer) {

@@ -62,12 +62,83 @@ struct ChildLink {
     std::size_t line = 0;
 };
 
+// Record ids to indexes: open addressing over views into the text, which lives as long as the reader.
+class IdTable {
+  public:
+    void reserve(std::size_t n) {
+        if (2 * n + 16 > slots_.size())
+            rehash(2 * n + 16);
+    }
+    // The index stored for `key`, after storing `value` there when the key is new; second: it was new.
+    std::pair<std::int32_t, bool> insert(std::string_view key, std::int32_t value) {
+        if (2 * (used_ + 1) > slots_.size())
+            rehash(2 * slots_.size() + 16);
+        const std::uint32_t h = hash(key);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            Slot& slot = slots_[i];
+            if (slot.value < 0) {
+                slot = {key.data(), static_cast<std::uint32_t>(key.size()), h, value};
+                ++used_;
+                return {value, true};
+            }
+            if (slot.hash == h && std::string_view(slot.data, slot.size) == key)
+                return {slot.value, false};
+        }
+    }
+    std::int32_t find(std::string_view key) const {
+        if (slots_.empty())
+            return -1;
+        const std::uint32_t h = hash(key);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.value < 0)
+                return -1;
+            if (slot.hash == h && std::string_view(slot.data, slot.size) == key)
+                return slot.value;
+        }
+    }
+
+  private:
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t hash = 0;
+        std::int32_t value = -1;
+    };
+    static std::uint32_t hash(std::string_view key) {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (const char c : key)
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h;
+    }
+    void rehash(std::size_t atLeast) {
+        std::size_t size = 16;
+        while (size < atLeast)
+            size *= 2;
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        mask_ = size - 1;
+        for (const Slot& slot : old) {
+            if (slot.value < 0)
+                continue;
+            std::size_t i = slot.hash & mask_;
+            while (slots_[i].value >= 0)
+                i = (i + 1) & mask_;
+            slots_[i] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t used_ = 0;
+};
+
 struct FamilyRecord {
     std::string_view husband;
     std::string_view wife;
     std::size_t husbandLine = 0;
     std::size_t wifeLine = 0;
-    std::vector<ChildLink> children;
+    std::uint32_t firstChild = 0;  // into Parser::children_
+    std::uint32_t childCount = 0;
 };
 
 struct FamcLink {
@@ -104,6 +175,15 @@ class Parser {
         : text_(text), out_(out), progress_(progress) {}
 
     void run() {
+        // A first quick count of the records, so that nothing grows by copying while the file is read.
+        const std::size_t people = count("@ INDI");
+        const std::size_t families = count("@ FAM");
+        out_.people.reserve(people);
+        personIds_.reserve(people);
+        famc_.reserve(people);
+        families_.reserve(families);
+        children_.reserve(people);
+        familyIds_.reserve(families);
         std::size_t pos = 0;
         std::size_t number = 0;
         std::size_t nextReport = kReportEvery;
@@ -134,6 +214,14 @@ class Parser {
 
   private:
     static constexpr std::size_t kReportEvery = 1 << 20;
+
+    std::size_t count(std::string_view needle) const {
+        std::size_t n = 0;
+        for (std::size_t pos = text_.find(needle); pos != std::string_view::npos;
+             pos = text_.find(needle, pos + 1))
+            ++n;
+        return n;
+    }
 
     void warn(std::size_t line, std::string message) {
         if (out_.warnings.size() < kMaxWarnings) {
@@ -257,7 +345,8 @@ class Parser {
 
     void finishPerson() {
         const Line& head = lines_[0];
-        if (personIds_.contains(head.value)) {
+        const auto index = static_cast<PersonIndex>(out_.people.size());
+        if (!personIds_.insert(head.value, index).second) {
             warn(head.number,
                  "The person " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
@@ -265,7 +354,6 @@ class Parser {
         Person person;
         person.id = std::string(head.value);
         person.line = head.number;
-        const auto index = static_cast<PersonIndex>(out_.people.size());
 
         std::vector<Candidate> births;
         std::vector<Candidate> deaths;
@@ -345,7 +433,6 @@ class Parser {
         }
         person.birth = choose(births);
         person.death = choose(deaths);
-        personIds_.emplace(head.value, index);
         out_.people.push_back(std::move(person));
     }
 
@@ -404,12 +491,13 @@ class Parser {
 
     void finishFamily() {
         const Line& head = lines_[0];
-        if (familyIds_.contains(head.value)) {
+        if (!familyIds_.insert(head.value, static_cast<std::int32_t>(families_.size())).second) {
             warn(head.number,
                  "The family " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
         }
         FamilyRecord family;
+        family.firstChild = static_cast<std::uint32_t>(children_.size());
         bool inChild = false;
         for (std::size_t i = 1; i < lines_.size(); ++i) {
             const Line& line = lines_[i];
@@ -430,25 +518,25 @@ class Parser {
                     if (target.empty()) {
                         warn(line.number, "CHIL does not point to a person; it is ignored.");
                     } else if (target != "VOID") {
-                        family.children.push_back({target, true, true, line.number});
+                        children_.push_back({target, true, true, line.number});
+                        ++family.childCount;
                         inChild = true;
                     }
                 }
             } else if (line.level == 2 && inChild) {
                 if (line.tag == "_FREL")
-                    family.children.back().fatherByBirth = relationIsBirth(line.value);
+                    children_.back().fatherByBirth = relationIsBirth(line.value);
                 else if (line.tag == "_MREL")
-                    family.children.back().motherByBirth = relationIsBirth(line.value);
+                    children_.back().motherByBirth = relationIsBirth(line.value);
             }
         }
-        familyIds_.emplace(head.value, families_.size());
         families_.push_back(std::move(family));
     }
 
     PersonIndex personAt(std::string_view id, std::size_t line) {
-        const auto it = personIds_.find(id);
-        if (it != personIds_.end())
-            return it->second;
+        const std::int32_t found = personIds_.find(id);
+        if (found >= 0)
+            return found;
         warn(line, "@" + std::string(id) + "@ points to no person; it is ignored.");
         return kNoPerson;
     }
@@ -459,7 +547,7 @@ class Parser {
         struct Link {
             PersonIndex person;
             std::uint32_t family;
-            std::uint32_t child;  // index into the family's children
+            std::uint32_t child;  // index into children_
         };
         std::vector<Link> listed;
         std::vector<PersonIndex> husbands(families_.size(), kNoPerson);
@@ -470,8 +558,8 @@ class Parser {
                 husbands[f] = personAt(family.husband, family.husbandLine);
             if (!family.wife.empty())
                 wives[f] = personAt(family.wife, family.wifeLine);
-            for (std::size_t c = 0; c < family.children.size(); ++c) {
-                const PersonIndex p = personAt(family.children[c].child, family.children[c].line);
+            for (std::uint32_t c = family.firstChild; c < family.firstChild + family.childCount; ++c) {
+                const PersonIndex p = personAt(children_[c].child, children_[c].line);
                 if (p != kNoPerson)
                     listed.push_back({p, static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(c)});
             }
@@ -492,13 +580,13 @@ class Parser {
                 ++li;
             order.clear();
             for (; fi < famc.size() && famc[fi].person == p; ++fi) {
-                const auto it = familyIds_.find(famc[fi].family);
-                if (it == familyIds_.end()) {
+                const std::int32_t found = familyIds_.find(famc[fi].family);
+                if (found < 0) {
                     warn(famc[fi].line,
                          "@" + std::string(famc[fi].family) + "@ points to no family; it is ignored.");
                     continue;
                 }
-                order.emplace_back(static_cast<std::uint32_t>(it->second), famc[fi].byBirth);
+                order.emplace_back(static_cast<std::uint32_t>(found), famc[fi].byBirth);
             }
             for (std::size_t k = listedBegin; k < li; ++k) {
                 bool known = false;
@@ -518,7 +606,7 @@ class Parser {
                 for (std::size_t k = listedBegin; k < li; ++k) {
                     if (listed[k].family != f)
                         continue;
-                    const ChildLink& link = families_[f].children[listed[k].child];
+                    const ChildLink& link = children_[listed[k].child];
                     fatherBirth = link.fatherByBirth;
                     motherBirth = link.motherByBirth;
                     break;
@@ -549,8 +637,9 @@ class Parser {
     std::vector<Line> lines_;
     std::vector<std::string> extended_;
     bool skipping_ = true;
-    std::unordered_map<std::string_view, PersonIndex> personIds_;
-    std::unordered_map<std::string_view, std::size_t> familyIds_;
+    IdTable personIds_;
+    IdTable familyIds_;
+    std::vector<ChildLink> children_;
     std::vector<FamilyRecord> families_;
     std::vector<FamcLink> famc_;
 };
