@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,10 @@ bool decodeInto(Charset charset, std::string_view in, std::string& out);
 
 // Invalid UTF-8: read as Windows-1252 instead, with a warning.
 void fallBackToWindows1252(Plan& plan, std::vector<Warning>& warnings);
+
+// Reads an open file piece by piece (its size as seen when opened): only the people and a piece of the file
+// are in memory at once. Throws ReadError like readFamilyBytes.
+FamilyFile readFamilyStream(std::FILE* file, std::uint64_t size, const Progress& progress);
 
 // Picks the character set (byte-order mark, then the first bytes, then the header's CHAR, then the
 // version's default) and decodes. Anything doubtful becomes a warning in `warnings`.

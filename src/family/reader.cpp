@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -171,57 +173,70 @@ bool pediIsBirth(std::string_view value) {
 
 class Parser {
   public:
-    Parser(std::string_view text, FamilyFile& out, const Progress& progress)
-        : text_(text), out_(out), progress_(progress) {}
+    // ownIds: the text is handed over piece by piece and does not outlive a piece, so the record ids kept
+    // for the end are copied.
+    Parser(FamilyFile& out, const Progress& progress, bool ownIds)
+        : out_(out), progress_(progress), ownIds_(ownIds) {}
 
-    void run() {
-        // A first quick count of the records, so that nothing grows by copying while the file is read.
-        const std::size_t people = count("@ INDI");
-        const std::size_t families = count("@ FAM");
+    // Sizes every table once, so that nothing grows by copying while the file is read.
+    void reserve(std::size_t people, std::size_t families) {
         out_.people.reserve(people);
         personIds_.reserve(people);
         famc_.reserve(people);
-        families_.reserve(families);
         children_.reserve(people);
+        families_.reserve(families);
         familyIds_.reserve(families);
+    }
+
+    // Reads whole records (the piece ends where a record ends, or the file does). `done` counts the bytes
+    // before this piece, for progress.
+    void feed(std::string_view text, std::uint64_t done, std::uint64_t total) {
         std::size_t pos = 0;
-        std::size_t number = 0;
         std::size_t nextReport = kReportEvery;
-        int previousLevel = -1;
-        const std::size_t size = text_.size();
+        const std::size_t size = text.size();
         while (pos < size) {
             std::size_t end = pos;
-            while (end < size && text_[end] != '\n' && text_[end] != '\r')
+            while (end < size && text[end] != '\n' && text[end] != '\r')
                 ++end;
-            ++number;
-            parseLine(text_.substr(pos, end - pos), number, previousLevel);
+            ++lineNumber_;
+            parseLine(text.substr(pos, end - pos), lineNumber_, previousLevel_);
             pos = end;
-            if (pos < size && text_[pos] == '\r')
+            if (pos < size && text[pos] == '\r')
                 ++pos;
-            if (pos < size && text_[pos] == '\n')
+            if (pos < size && text[pos] == '\n')
                 ++pos;
             if (progress_ && pos >= nextReport) {
                 nextReport = pos + kReportEvery;
-                if (!progress_(pos, size))
+                if (!progress_(std::min<std::uint64_t>(done + pos, total), total))
                     throw Cancelled("Reading the family file was cancelled.");
             }
         }
         finishRecord();
+    }
+
+    void finish(std::uint64_t total) {
         resolve();
-        if (progress_ && !progress_(size, size))
+        if (progress_ && !progress_(total, total))
             throw Cancelled("Reading the family file was cancelled.");
     }
 
   private:
     static constexpr std::size_t kReportEvery = 1 << 20;
 
-    std::size_t count(std::string_view needle) const {
-        std::size_t n = 0;
-        for (std::size_t pos = text_.find(needle); pos != std::string_view::npos;
-             pos = text_.find(needle, pos + 1))
-            ++n;
-        return n;
+    // A record id or pointer that must outlive the piece of text it came from.
+    std::string_view keep(std::string_view id) {
+        if (!ownIds_ || id.empty())
+            return id;
+        if (id.size() > kPoolBlock - poolUsed_ || pool_.empty()) {
+            pool_.push_back(std::make_unique<char[]>(std::max(kPoolBlock, id.size())));
+            poolUsed_ = 0;
+        }
+        char* at = pool_.back().get() + poolUsed_;
+        std::copy(id.begin(), id.end(), at);
+        poolUsed_ += id.size();
+        return {at, id.size()};
     }
+    static constexpr std::size_t kPoolBlock = 1 << 16;
 
     void warn(std::size_t line, std::string message) {
         if (out_.warnings.size() < kMaxWarnings) {
@@ -346,7 +361,7 @@ class Parser {
     void finishPerson() {
         const Line& head = lines_[0];
         const auto index = static_cast<PersonIndex>(out_.people.size());
-        if (!personIds_.insert(head.value, index).second) {
+        if (!personIds_.insert(keep(head.value), index).second) {
             warn(head.number,
                  "The person " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
@@ -394,7 +409,7 @@ class Parser {
                     if (family.empty()) {
                         warn(line.number, "FAMC does not point to a family; it is ignored.");
                     } else if (family != "VOID") {
-                        famc_.push_back({index, family, true, line.number});
+                        famc_.push_back({index, keep(family), true, line.number});
                         inFamc = true;
                     }
                 }
@@ -491,7 +506,7 @@ class Parser {
 
     void finishFamily() {
         const Line& head = lines_[0];
-        if (!familyIds_.insert(head.value, static_cast<std::int32_t>(families_.size())).second) {
+        if (!familyIds_.insert(keep(head.value), static_cast<std::int32_t>(families_.size())).second) {
             warn(head.number,
                  "The family " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
@@ -510,7 +525,7 @@ class Parser {
                         warn(line.number,
                              std::string(line.tag) + " does not point to a person; it is ignored.");
                     } else if (target != "VOID" && slot.empty()) {
-                        slot = target;
+                        slot = keep(target);
                         (line.tag == "HUSB" ? family.husbandLine : family.wifeLine) = line.number;
                     }
                 } else if (line.tag == "CHIL") {
@@ -518,7 +533,7 @@ class Parser {
                     if (target.empty()) {
                         warn(line.number, "CHIL does not point to a person; it is ignored.");
                     } else if (target != "VOID") {
-                        children_.push_back({target, true, true, line.number});
+                        children_.push_back({keep(target), true, true, line.number});
                         ++family.childCount;
                         inChild = true;
                     }
@@ -631,9 +646,13 @@ class Parser {
         });
     }
 
-    std::string_view text_;
     FamilyFile& out_;
     const Progress& progress_;
+    bool ownIds_ = false;
+    std::vector<std::unique_ptr<char[]>> pool_;
+    std::size_t poolUsed_ = 0;
+    std::size_t lineNumber_ = 0;
+    int previousLevel_ = -1;
     std::vector<Line> lines_;
     std::vector<std::string> extended_;
     bool skipping_ = true;
@@ -646,19 +665,151 @@ class Parser {
 
 }  // namespace
 
+std::size_t countOf(std::string_view text, std::string_view needle) {
+    std::size_t n = 0;
+    for (std::size_t pos = text.find(needle); pos != std::string_view::npos; pos = text.find(needle, pos + 1))
+        ++n;
+    return n;
+}
+
 FamilyFile readFamilyBytes(std::string_view bytes, const Progress& progress) {
     FamilyFile file;
     detail::Decoded decoded = detail::decode(bytes, file.warnings);
     file.encoding = decoded.encoding;
+    file.version = decoded.version;
     const std::string_view text =
         decoded.usesInput ? bytes.substr(decoded.skip) : std::string_view(decoded.text);
-    file.version = decoded.version;
-    Parser parser(text, file, progress);
-    parser.run();
+    Parser parser(file, progress, false);
+    parser.reserve(countOf(text, "@ INDI"), countOf(text, "@ FAM"));
+    parser.feed(text, 0, text.size());
+    parser.finish(text.size());
     if (file.people.empty())
         throw ReadError("The file holds no person.");
     return file;
 }
+
+namespace detail {
+
+namespace {
+
+// Where the last record in `text` begins (the start of its level-0 line), or 0 when none begins after the
+// start.
+std::size_t lastRecordStart(std::string_view text) {
+    for (std::size_t p = text.size(); p > 0; --p) {
+        if (text[p - 1] != '\n' && text[p - 1] != '\r')
+            continue;
+        std::size_t q = p;
+        while (q < text.size() && (text[q] == ' ' || text[q] == '\t'))
+            ++q;
+        if (q + 1 < text.size() && text[q] == '0' && (text[q + 1] == ' ' || text[q + 1] == '\t'))
+            return p;
+    }
+    return 0;
+}
+
+// Where the raw bytes may be cut: just after the last line end (UTF-16: after a whole line-feed unit).
+std::size_t lastLineEnd(std::string_view raw, Charset charset) {
+    if (charset == Charset::Utf16LE || charset == Charset::Utf16BE) {
+        for (std::size_t p = raw.size() & ~std::size_t{1}; p >= 2; p -= 2) {
+            const char a = raw[p - 2];
+            const char b = raw[p - 1];
+            if (charset == Charset::Utf16LE ? (a == '\n' && b == '\0') : (a == '\0' && b == '\n'))
+                return p;
+        }
+        return 0;
+    }
+    const std::size_t p = raw.find_last_of("\r\n");
+    return p == std::string_view::npos ? 0 : p + 1;
+}
+
+class Restart {};  // invalid UTF-8 met: read again as Windows-1252
+
+void readPieces(std::FILE* f, std::uint64_t size, const Plan& plan, FamilyFile& file,
+                const Progress& progress) {
+    constexpr std::size_t kBlock = 1 << 20;
+    if (std::fseek(f, static_cast<long>(plan.skip), SEEK_SET) != 0)
+        throw ReadError("it could not be read again");
+    // A first pass only counts the records, so that every table is sized once (not for UTF-16, whose
+    // bytes the count cannot see).
+    std::size_t people = 0;
+    std::size_t families = 0;
+    std::string raw;
+    raw.resize(kBlock + 8);
+    if (plan.charset != Charset::Utf16LE && plan.charset != Charset::Utf16BE) {
+        std::size_t carry = 0;
+        for (;;) {
+            const std::size_t n = std::fread(raw.data() + carry, 1, kBlock, f);
+            const std::string_view view(raw.data(), carry + n);
+            people += countOf(view, "@ INDI");
+            families += countOf(view, "@ FAM");
+            if (n < kBlock)
+                break;
+            carry = std::min<std::size_t>(5, view.size());  // a word cut at the end is counted once
+            std::copy(view.end() - static_cast<std::ptrdiff_t>(carry), view.end(), raw.data());
+            people -= countOf(std::string_view(raw.data(), carry), "@ INDI");
+            families -= countOf(std::string_view(raw.data(), carry), "@ FAM");
+        }
+        if (std::fseek(f, static_cast<long>(plan.skip), SEEK_SET) != 0)
+            throw ReadError("it could not be read again");
+    }
+    Parser parser(file, progress, true);
+    parser.reserve(people, families);
+    std::string pending;  // raw bytes not yet decoded
+    std::string text;     // decoded text not yet parsed (the start of a record)
+    std::uint64_t done = 0;
+    std::vector<char> block(kBlock);
+    for (;;) {
+        const std::size_t n = std::fread(block.data(), 1, block.size(), f);
+        if (n < block.size() && std::ferror(f))
+            throw ReadError(std::strerror(errno));
+        pending.append(block.data(), n);
+        const bool last = n < block.size();
+        std::size_t cut = last ? pending.size() : lastLineEnd(pending, plan.charset);
+        if (last && (plan.charset == Charset::Utf16LE || plan.charset == Charset::Utf16BE) && cut % 2 != 0) {
+            file.warnings.push_back({0, "The file ends in half a character; the last byte is ignored."});
+            --cut;
+        }
+        if (cut > 0) {
+            if (!decodeInto(plan.charset, std::string_view(pending).substr(0, cut), text))
+                throw Restart();
+            pending.erase(0, cut);
+        }
+        const std::size_t recordCut = last ? text.size() : lastRecordStart(text);
+        if (recordCut > 0) {
+            parser.feed(std::string_view(text).substr(0, recordCut), done, size);
+            done += recordCut;
+            text.erase(0, recordCut);
+        }
+        if (last)
+            break;
+    }
+    parser.finish(size);
+}
+
+}  // namespace
+
+FamilyFile readFamilyStream(std::FILE* f, std::uint64_t size, const Progress& progress) {
+    std::string head(kHeadBytes, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), f));
+    FamilyFile file;
+    Plan p = plan(head, file.warnings);
+    const std::vector<Warning> planWarnings = file.warnings;
+    try {
+        readPieces(f, size, p, file, progress);
+    } catch (const Restart&) {
+        file = FamilyFile{};
+        file.warnings = planWarnings;
+        fallBackToWindows1252(p, file.warnings);
+        readPieces(f, size, p, file, progress);
+    }
+    file.encoding = p.encoding;
+    file.version = p.version;
+    if (file.people.empty())
+        throw ReadError("The file holds no person.");
+    return file;
+}
+
+}  // namespace detail
 
 }  // namespace rw::family
 
