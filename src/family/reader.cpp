@@ -238,6 +238,18 @@ class Parser {
     }
     static constexpr std::size_t kPoolBlock = 1 << 16;
 
+    static bool wanted(int level, std::string_view tag) {
+        static constexpr std::string_view first[] = {"NAME", "SEX",  "BIRT", "CHR",  "BAPM", "DEAT",
+                                                     "BURI", "FAMC", "HUSB", "WIFE", "CHIL"};
+        static constexpr std::string_view second[] = {"GIVN", "SURN", "NSFX",  "DATE",
+                                                      "PLAC", "PEDI", "_FREL", "_MREL"};
+        if (level == 1)
+            return std::find(std::begin(first), std::end(first), tag) != std::end(first);
+        if (level == 2)
+            return std::find(std::begin(second), std::end(second), tag) != std::end(second);
+        return false;
+    }
+
     void warn(std::size_t line, std::string message) {
         if (out_.warnings.size() < kMaxWarnings) {
             out_.warnings.push_back({line, std::move(message)});
@@ -304,6 +316,7 @@ class Parser {
         if (level == 0) {
             finishRecord();
             previousLevel = 0;
+            dropBelow_ = -1;
             if (tag == "INDI" || tag == "FAM") {
                 if (xref.empty()) {
                     warn(number, "This record has no id; it is skipped.");
@@ -320,7 +333,17 @@ class Parser {
         previousLevel = level;
         if (skipping_)
             return;
-        if (tag == "CONC" || tag == "CONT") {
+        // Only what the chart needs is kept; a line left out takes the lines below it along (notes, sources
+        // and the like may be long).
+        if (dropBelow_ >= 0 && level > dropBelow_)
+            return;
+        dropBelow_ = -1;
+        const bool continuation = tag == "CONC" || tag == "CONT";
+        if (!continuation && !wanted(level, tag)) {
+            dropBelow_ = level;
+            return;
+        }
+        if (continuation) {
             // Lengthens the value of the last line one level up.
             for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
                 if (it->level < level - 1)
@@ -653,6 +676,7 @@ class Parser {
     std::size_t poolUsed_ = 0;
     std::size_t lineNumber_ = 0;
     int previousLevel_ = -1;
+    int dropBelow_ = -1;  // lines deeper than this are left out; -1: none
     std::vector<Line> lines_;
     std::vector<std::string> extended_;
     bool skipping_ = true;
@@ -692,10 +716,10 @@ namespace detail {
 
 namespace {
 
-// Where the last record in `text` begins (the start of its level-0 line), or 0 when none begins after the
-// start.
-std::size_t lastRecordStart(std::string_view text) {
-    for (std::size_t p = text.size(); p > 0; --p) {
+// Where the last record in `text` begins (the start of its level-0 line), or 0 when none begins after
+// `from` (the text before it was searched already: a record far longer than a piece costs no second look).
+std::size_t lastRecordStart(std::string_view text, std::size_t from) {
+    for (std::size_t p = text.size(); p > from; --p) {
         if (text[p - 1] != '\n' && text[p - 1] != '\r')
             continue;
         std::size_t q = p;
@@ -707,10 +731,11 @@ std::size_t lastRecordStart(std::string_view text) {
     return 0;
 }
 
-// Where the raw bytes may be cut: just after the last line end (UTF-16: after a whole line-feed unit).
-std::size_t lastLineEnd(std::string_view raw, Charset charset) {
+// Where the raw bytes may be cut: just after the last line end (UTF-16: after a whole line-feed unit), or 0
+// when there is none after `from`.
+std::size_t lastLineEnd(std::string_view raw, Charset charset, std::size_t from) {
     if (charset == Charset::Utf16LE || charset == Charset::Utf16BE) {
-        for (std::size_t p = raw.size() & ~std::size_t{1}; p >= 2; p -= 2) {
+        for (std::size_t p = raw.size() & ~std::size_t{1}; p >= 2 && p > from; p -= 2) {
             const char a = raw[p - 2];
             const char b = raw[p - 1];
             if (charset == Charset::Utf16LE ? (a == '\n' && b == '\0') : (a == '\0' && b == '\n'))
@@ -718,8 +743,10 @@ std::size_t lastLineEnd(std::string_view raw, Charset charset) {
         }
         return 0;
     }
-    const std::size_t p = raw.find_last_of("\r\n");
-    return p == std::string_view::npos ? 0 : p + 1;
+    if (from >= raw.size())
+        return 0;
+    const std::size_t p = raw.substr(from).find_last_of("\r\n");
+    return p == std::string_view::npos ? 0 : from + p + 1;
 }
 
 class Restart {};  // invalid UTF-8 met: read again as Windows-1252
@@ -762,19 +789,23 @@ void readPieces(std::FILE* f, std::uint64_t size, const Plan& plan, FamilyFile& 
         const std::size_t n = std::fread(block.data(), 1, block.size(), f);
         if (n < block.size() && std::ferror(f))
             throw ReadError(std::strerror(errno));
+        const std::size_t pendingBefore = pending.size();  // holds no line end
         pending.append(block.data(), n);
         const bool last = n < block.size();
-        std::size_t cut = last ? pending.size() : lastLineEnd(pending, plan.charset);
+        std::size_t cut =
+            last ? pending.size() : lastLineEnd(pending, plan.charset, pendingBefore & ~std::size_t{1});
         if (last && (plan.charset == Charset::Utf16LE || plan.charset == Charset::Utf16BE) && cut % 2 != 0) {
             file.warnings.push_back({0, "The file ends in half a character; the last byte is ignored."});
             --cut;
         }
+        const std::size_t textBefore = text.size();  // holds no record start but its first
         if (cut > 0) {
             if (!decodeInto(plan.charset, std::string_view(pending).substr(0, cut), text))
                 throw Restart();
             pending.erase(0, cut);
         }
-        const std::size_t recordCut = last ? text.size() : lastRecordStart(text);
+        const std::size_t recordCut =
+            last ? text.size() : lastRecordStart(text, textBefore > 256 ? textBefore - 256 : 0);
         if (recordCut > 0) {
             parser.feed(std::string_view(text).substr(0, recordCut), done, size);
             done += recordCut;
