@@ -410,7 +410,11 @@ Plan plan(std::string_view head, std::vector<Warning>& warnings) {
     p.version = header.version;
     std::string charset = header.charset;
     bool multiByte = false;
-    const bool validUtf8 = isValidUtf8(head, multiByte) || head.size() >= kHeadBytes;  // a cut at the end
+    // The head of a longer file may end inside a character: only its whole lines are judged.
+    const std::size_t lineEnd = head.find_last_of("\r\n");
+    const std::string_view judged =
+        head.size() < kHeadBytes || lineEnd == std::string_view::npos ? head : head.substr(0, lineEnd);
+    const bool validUtf8 = isValidUtf8(judged, multiByte);
     if (!header.hasChar) {
         const bool seven = !header.version.empty() && header.version[0] >= '7';
         // A 5.x file without CHAR is ANSEL by the rules; but bytes that are valid UTF-8 with letters beyond

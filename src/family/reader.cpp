@@ -753,7 +753,8 @@ class Restart {};  // invalid UTF-8 met: read again as Windows-1252
 
 void readPieces(std::FILE* f, std::uint64_t size, const Plan& plan, FamilyFile& file,
                 const Progress& progress) {
-    constexpr std::size_t kBlock = 1 << 20;
+    // Pieces of 1 MB; a small file needs no more than its size (and a little, to see its end).
+    const std::size_t kBlock = static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, 1 << 20));
     if (std::fseek(f, static_cast<long>(plan.skip), SEEK_SET) != 0)
         throw ReadError("it could not be read again");
     // A first pass only counts the records, so that every table is sized once (not for UTF-16, whose
@@ -820,7 +821,7 @@ void readPieces(std::FILE* f, std::uint64_t size, const Plan& plan, FamilyFile& 
 }  // namespace
 
 FamilyFile readFamilyStream(std::FILE* f, std::uint64_t size, const Progress& progress) {
-    std::string head(kHeadBytes, '\0');
+    std::string head(static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kHeadBytes)), '\0');
     head.resize(std::fread(head.data(), 1, head.size(), f));
     FamilyFile file;
     Plan p = plan(head, file.warnings);
