@@ -131,10 +131,7 @@ Date parseDate(std::string_view text) {
         if (end > pos) {
             std::string token = up.substr(pos, end - pos);
             // "@#DFRENCH R@" holds a blank: join the escape back together.
-            if (token.starts_with("@#D") && !token.ends_with("@") && !tokens.empty() &&
-                tokens.back().starts_with("@#D") && !tokens.back().ends_with("@"))
-                tokens.back() += " " + token;
-            else if (!tokens.empty() && tokens.back().starts_with("@#D") && !tokens.back().ends_with("@"))
+            if (!tokens.empty() && tokens.back().starts_with("@#D") && !tokens.back().ends_with("@"))
                 tokens.back() += " " + token;
             else
                 tokens.push_back(std::move(token));

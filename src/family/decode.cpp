@@ -192,9 +192,8 @@ bool isValidUtf8(std::string_view s, bool& anyMultiByte) {
     return true;
 }
 
-std::string decodeTable(std::string_view s, const char16_t* upper, bool cp1252) {
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
+void decodeTable(std::string_view s, const char16_t* upper, bool cp1252, std::string& out) {
+    out.reserve(out.size() + s.size() + s.size() / 8);
     for (const char ch : s) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80) {
@@ -205,12 +204,10 @@ std::string decodeTable(std::string_view s, const char16_t* upper, bool cp1252) 
             appendUtf8(out, upper[b - 0x80]);
         }
     }
-    return out;
 }
 
-std::string decodeAnsel(std::string_view s) {
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
+void decodeAnsel(std::string_view s, std::string& out) {
+    out.reserve(out.size() + s.size() + s.size() / 8);
     std::u32string marks;  // combining marks waiting for their letter
     auto flush = [&] {
         for (const char32_t m : marks)
@@ -238,12 +235,10 @@ std::string decodeAnsel(std::string_view s) {
         flush();
     }
     flush();
-    return out;
 }
 
-std::string decodeUtf16(std::string_view s, bool bigEndian, std::vector<Warning>& warnings) {
-    std::string out;
-    out.reserve(s.size() / 2 + s.size() / 8);
+void decodeUtf16(std::string_view s, bool bigEndian, std::string& out) {
+    out.reserve(out.size() + s.size() / 2 + s.size() / 8);
     const std::size_t units = s.size() / 2;
     auto unit = [&](std::size_t i) -> char16_t {
         const auto a = static_cast<unsigned char>(s[2 * i]);
@@ -264,9 +259,6 @@ std::string decodeUtf16(std::string_view s, bool bigEndian, std::vector<Warning>
             appendUtf8(out, u);
         }
     }
-    if (s.size() % 2 != 0)
-        warnings.push_back({0, "The file ends in half a character; the last byte is ignored."});
-    return out;
 }
 
 std::string upper(std::string_view s) {
@@ -340,8 +332,6 @@ HeaderInfo scanHeader(std::string_view s) {
 
 }  // namespace
 
-Decoded decodeBytes(std::string_view bytes, std::vector<Warning>& warnings);
-
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
@@ -394,51 +384,37 @@ std::string toNfc(std::string_view text) {
     return out;
 }
 
-Decoded decode(std::string_view bytes, std::vector<Warning>& warnings) {
-    Decoded d = decodeBytes(bytes, warnings);
-    d.version = scanHeader(d.usesInput ? bytes.substr(d.skip) : std::string_view(d.text)).version;
-    return d;
-}
-
-Decoded decodeBytes(std::string_view bytes, std::vector<Warning>& warnings) {
-    Decoded d;
-    auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
+Plan plan(std::string_view head, std::vector<Warning>& warnings) {
+    Plan p;
+    auto starts = [&](std::string_view prefix) { return head.substr(0, prefix.size()) == prefix; };
+    if (starts("\xFF\xFE") || starts("\xFE\xFF") ||
+        (head.size() >= 2 && (head[0] == '\0') != (head[1] == '\0'))) {
+        // UTF-16, with a byte-order mark or recognised from the first character (exports often carry none).
+        const bool big = starts("\xFE\xFF") || (!starts("\xFF\xFE") && head[0] == '\0');
+        p.charset = big ? Charset::Utf16BE : Charset::Utf16LE;
+        p.encoding = big ? "UTF-16BE" : "UTF-16LE";
+        p.skip = starts("\xFF\xFE") || starts("\xFE\xFF") ? 2 : 0;
+        std::string decoded;
+        decodeInto(p.charset, head.substr(p.skip, (head.size() - p.skip) & ~std::size_t{1}), decoded);
+        p.version = scanHeader(decoded).version;
+        return p;
+    }
     if (starts("\xEF\xBB\xBF")) {
-        d.skip = 3;
-    } else if (starts("\xFF\xFE")) {
-        d.encoding = "UTF-16LE";
-        d.text = decodeUtf16(bytes.substr(2), false, warnings);
-        return d;
-    } else if (starts("\xFE\xFF")) {
-        d.encoding = "UTF-16BE";
-        d.text = decodeUtf16(bytes.substr(2), true, warnings);
-        return d;
-    } else if (bytes.size() >= 2 && bytes[1] == '\0' && bytes[0] != '\0') {
-        d.encoding = "UTF-16LE";
-        d.text = decodeUtf16(bytes, false, warnings);
-        return d;
-    } else if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0') {
-        d.encoding = "UTF-16BE";
-        d.text = decodeUtf16(bytes, true, warnings);
-        return d;
+        p.skip = 3;
+        p.charset = Charset::Utf8;
+        p.encoding = "UTF-8";
+        p.version = scanHeader(head.substr(3)).version;
+        return p;
     }
-    const std::string_view body = bytes.substr(d.skip);
-    bool multiByte = false;
-    const bool validUtf8 = isValidUtf8(body, multiByte);
-    if (d.skip == 3) {
-        if (validUtf8) {
-            d.usesInput = true;
-            d.encoding = "UTF-8";
-            return d;
-        }
-        warnings.push_back({0, "The file is marked as UTF-8 but is not; it is read as Windows-1252."});
-        d.encoding = "Windows-1252";
-        d.text = decodeTable(body, nullptr, true);
-        return d;
-    }
-
-    const HeaderInfo header = scanHeader(body);
+    const HeaderInfo header = scanHeader(head);
+    p.version = header.version;
     std::string charset = header.charset;
+    bool multiByte = false;
+    // The head of a longer file may end inside a character: only its whole lines are judged.
+    const std::size_t lineEnd = head.find_last_of("\r\n");
+    const std::string_view judged =
+        head.size() < kHeadBytes || lineEnd == std::string_view::npos ? head : head.substr(0, lineEnd);
+    const bool validUtf8 = isValidUtf8(judged, multiByte);
     if (!header.hasChar) {
         const bool seven = !header.version.empty() && header.version[0] >= '7';
         // A 5.x file without CHAR is ANSEL by the rules; but bytes that are valid UTF-8 with letters beyond
@@ -451,55 +427,86 @@ Decoded decodeBytes(std::string_view bytes, std::vector<Warning>& warnings) {
             charset = "ANSEL";
         }
     }
-    if (charset == "UTF-8" || charset == "UTF8" || charset == "UNICODE" || charset == "UTF-16") {
-        if (validUtf8) {
-            d.usesInput = true;
-            d.encoding = "UTF-8";
-            return d;
-        }
-        warnings.push_back({0, "The file says it is UTF-8 but is not; it is read as Windows-1252."});
-        d.encoding = "Windows-1252";
-        d.text = decodeTable(body, nullptr, true);
-        return d;
-    }
-    if (charset == "ANSEL") {
-        d.encoding = "ANSEL";
-        d.text = decodeAnsel(body);
-        return d;
-    }
-    if (charset == "IBMPC" || charset == "IBM PC" || charset == "CP437" || charset == "IBM-PC") {
-        d.encoding = "IBM PC (code page 437)";
-        d.text = decodeTable(body, kCp437.data(), false);
-        return d;
-    }
-    if (charset == "MACINTOSH" || charset == "MACROMAN" || charset == "MAC") {
-        d.encoding = "Mac Roman";
-        d.text = decodeTable(body, kMacRoman.data(), false);
-        return d;
-    }
-    if (charset == "ASCII" && !multiByte && validUtf8) {
-        d.usesInput = true;
-        d.encoding = "ASCII";
-        return d;
-    }
-    const bool known = charset == "ANSI" || charset == "ASCII" || charset == "WINDOWS-1252" ||
-                       charset == "CP1252" || charset == "ISO-8859-1" || charset == "LATIN1" ||
-                       charset == "IBM WINDOWS";
+    auto use = [&](Charset c, const char* name) {
+        p.charset = c;
+        p.encoding = name;
+        return p;
+    };
+    if (charset == "UTF-8" || charset == "UTF8" || charset == "UNICODE" || charset == "UTF-16")
+        return use(Charset::Utf8, "UTF-8");
+    if (charset == "ANSEL")
+        return use(Charset::Ansel, "ANSEL");
+    if (charset == "IBMPC" || charset == "IBM PC" || charset == "CP437" || charset == "IBM-PC")
+        return use(Charset::Cp437, "IBM PC (code page 437)");
+    if (charset == "MACINTOSH" || charset == "MACROMAN" || charset == "MAC")
+        return use(Charset::MacRoman, "Mac Roman");
+    if (charset == "ASCII")
+        return use(Charset::Cp1252, "ASCII");
+    const bool known = charset == "ANSI" || charset == "WINDOWS-1252" || charset == "CP1252" ||
+                       charset == "ISO-8859-1" || charset == "LATIN1" || charset == "IBM WINDOWS";
     if (!known) {
         warnings.push_back({0, "The character set \"" + header.charset +
-                                   "\" is unknown; the file is read as " +
-                                   (validUtf8 ? "UTF-8." : "Windows-1252.")});
-        if (validUtf8) {
-            d.usesInput = true;
-            d.encoding = "UTF-8";
-            return d;
-        }
-    } else if (charset == "ASCII") {
-        warnings.push_back(
-            {0, "The file says it is ASCII but holds other characters; they are read as Windows-1252."});
+                                   "\" is unknown; the file is read as UTF-8 " +
+                                   "if it can be, else as Windows-1252."});
+        return use(Charset::Utf8, "UTF-8");
     }
-    d.encoding = "Windows-1252";
-    d.text = decodeTable(body, nullptr, true);
+    return use(Charset::Cp1252, "Windows-1252");
+}
+
+bool decodeInto(Charset charset, std::string_view in, std::string& out) {
+    switch (charset) {
+        case Charset::Utf8: {
+            bool multiByte = false;
+            if (!isValidUtf8(in, multiByte))
+                return false;
+            out.append(in);
+            return true;
+        }
+        case Charset::Utf16LE:
+            decodeUtf16(in, false, out);
+            return true;
+        case Charset::Utf16BE:
+            decodeUtf16(in, true, out);
+            return true;
+        case Charset::Ansel:
+            decodeAnsel(in, out);
+            return true;
+        case Charset::Cp1252:
+            decodeTable(in, nullptr, true, out);
+            return true;
+        case Charset::Cp437:
+            decodeTable(in, kCp437.data(), false, out);
+            return true;
+        case Charset::MacRoman:
+            decodeTable(in, kMacRoman.data(), false, out);
+            return true;
+    }
+    return false;
+}
+
+void fallBackToWindows1252(Plan& p, std::vector<Warning>& warnings) {
+    warnings.push_back({0, "The file says it is UTF-8 but is not; it is read as Windows-1252."});
+    p.charset = Charset::Cp1252;
+    p.encoding = "Windows-1252";
+}
+
+Decoded decode(std::string_view bytes, std::vector<Warning>& warnings) {
+    Decoded d;
+    Plan p = plan(bytes.substr(0, kHeadBytes), warnings);
+    const std::string_view body = bytes.substr(p.skip);
+    bool multiByte = false;
+    if (p.charset == Charset::Utf8 && !isValidUtf8(body, multiByte))
+        fallBackToWindows1252(p, warnings);
+    if (p.charset == Charset::Utf8) {
+        d.usesInput = true;
+        d.skip = p.skip;
+    } else {
+        if ((p.charset == Charset::Utf16LE || p.charset == Charset::Utf16BE) && body.size() % 2 != 0)
+            warnings.push_back({0, "The file ends in half a character; the last byte is ignored."});
+        decodeInto(p.charset, body, d.text);
+    }
+    d.encoding = p.encoding;
+    d.version = p.version;
     return d;
 }
 

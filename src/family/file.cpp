@@ -4,12 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "family/decode.h"
 #include "family/family.h"
 
 namespace rw::family {
 
-// The whole file is read into memory first: a file that changes or shrinks while it is read can give odd
-// content (warnings) but never a fault.
+// The file is read (never mapped) piece by piece: a file that changes or shrinks while it is read can give
+// odd content (warnings) but never a fault.
 FamilyFile readFamilyFile(const std::filesystem::path& path, const Progress& progress) {
     const std::string name = path.filename().string();
     auto fail = [&](const std::string& why) -> ReadError {
@@ -21,27 +22,15 @@ FamilyFile readFamilyFile(const std::filesystem::path& path, const Progress& pro
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f)
         throw fail(std::strerror(errno));
-    std::string bytes;
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > 0)
-        bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
-        bytes.append(buffer, n);
-        if (n < sizeof buffer) {
-            if (std::ferror(f.get()))
-                throw fail(std::strerror(errno));
-            break;
-        }
-    }
-    f.reset();
     try {
-        return readFamilyBytes(bytes, progress);
+        return detail::readFamilyStream(f.get(), ec ? 0 : size, progress);
     } catch (const Cancelled&) {
         throw;
-    } catch (const ReadError&) {
-        throw ReadError("The family file " + name + " holds no person.");
+    } catch (const ReadError& e) {
+        if (e.description() == "The file holds no person.")
+            throw ReadError("The family file " + name + " holds no person.");
+        throw fail(e.description());
     }
 }
 

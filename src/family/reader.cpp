@@ -1,9 +1,10 @@
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -62,12 +63,83 @@ struct ChildLink {
     std::size_t line = 0;
 };
 
+// Record ids to indexes: open addressing over views into the text, which lives as long as the reader.
+class IdTable {
+  public:
+    void reserve(std::size_t n) {
+        if (2 * n + 16 > slots_.size())
+            rehash(2 * n + 16);
+    }
+    // The index stored for `key`, after storing `value` there when the key is new; second: it was new.
+    std::pair<std::int32_t, bool> insert(std::string_view key, std::int32_t value) {
+        if (2 * (used_ + 1) > slots_.size())
+            rehash(2 * slots_.size() + 16);
+        const std::uint32_t h = hash(key);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            Slot& slot = slots_[i];
+            if (slot.value < 0) {
+                slot = {key.data(), static_cast<std::uint32_t>(key.size()), h, value};
+                ++used_;
+                return {value, true};
+            }
+            if (slot.hash == h && std::string_view(slot.data, slot.size) == key)
+                return {slot.value, false};
+        }
+    }
+    std::int32_t find(std::string_view key) const {
+        if (slots_.empty())
+            return -1;
+        const std::uint32_t h = hash(key);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.value < 0)
+                return -1;
+            if (slot.hash == h && std::string_view(slot.data, slot.size) == key)
+                return slot.value;
+        }
+    }
+
+  private:
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t hash = 0;
+        std::int32_t value = -1;
+    };
+    static std::uint32_t hash(std::string_view key) {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (const char c : key)
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h;
+    }
+    void rehash(std::size_t atLeast) {
+        std::size_t size = 16;
+        while (size < atLeast)
+            size *= 2;
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        mask_ = size - 1;
+        for (const Slot& slot : old) {
+            if (slot.value < 0)
+                continue;
+            std::size_t i = slot.hash & mask_;
+            while (slots_[i].value >= 0)
+                i = (i + 1) & mask_;
+            slots_[i] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t used_ = 0;
+};
+
 struct FamilyRecord {
     std::string_view husband;
     std::string_view wife;
     std::size_t husbandLine = 0;
     std::size_t wifeLine = 0;
-    std::vector<ChildLink> children;
+    std::uint32_t firstChild = 0;  // into Parser::children_
+    std::uint32_t childCount = 0;
 };
 
 struct FamcLink {
@@ -100,40 +172,82 @@ bool pediIsBirth(std::string_view value) {
 
 class Parser {
   public:
-    Parser(std::string_view text, FamilyFile& out, const Progress& progress)
-        : text_(text), out_(out), progress_(progress) {}
+    // ownIds: the text is handed over piece by piece and does not outlive a piece, so the record ids kept
+    // for the end are copied.
+    Parser(FamilyFile& out, const Progress& progress, bool ownIds)
+        : out_(out), progress_(progress), ownIds_(ownIds) {}
 
-    void run() {
+    // Sizes every table once, so that nothing grows by copying while the file is read.
+    void reserve(std::size_t people, std::size_t families) {
+        out_.people.reserve(people);
+        personIds_.reserve(people);
+        famc_.reserve(people);
+        children_.reserve(people);
+        families_.reserve(families);
+        familyIds_.reserve(families);
+    }
+
+    // Reads whole records (the piece ends where a record ends, or the file does). `done` counts the bytes
+    // before this piece, for progress.
+    void feed(std::string_view text, std::uint64_t done, std::uint64_t total) {
         std::size_t pos = 0;
-        std::size_t number = 0;
         std::size_t nextReport = kReportEvery;
-        int previousLevel = -1;
-        const std::size_t size = text_.size();
+        const std::size_t size = text.size();
         while (pos < size) {
             std::size_t end = pos;
-            while (end < size && text_[end] != '\n' && text_[end] != '\r')
+            while (end < size && text[end] != '\n' && text[end] != '\r')
                 ++end;
-            ++number;
-            parseLine(text_.substr(pos, end - pos), number, previousLevel);
+            ++lineNumber_;
+            parseLine(text.substr(pos, end - pos), lineNumber_, previousLevel_);
             pos = end;
-            if (pos < size && text_[pos] == '\r')
+            if (pos < size && text[pos] == '\r')
                 ++pos;
-            if (pos < size && text_[pos] == '\n')
+            if (pos < size && text[pos] == '\n')
                 ++pos;
             if (progress_ && pos >= nextReport) {
                 nextReport = pos + kReportEvery;
-                if (!progress_(pos, size))
+                if (!progress_(std::min<std::uint64_t>(done + pos, total), total))
                     throw Cancelled("Reading the family file was cancelled.");
             }
         }
         finishRecord();
+    }
+
+    void finish(std::uint64_t total) {
         resolve();
-        if (progress_ && !progress_(size, size))
+        if (progress_ && !progress_(total, total))
             throw Cancelled("Reading the family file was cancelled.");
     }
 
   private:
     static constexpr std::size_t kReportEvery = 1 << 20;
+
+    // A record id or pointer that must outlive the piece of text it came from.
+    std::string_view keep(std::string_view id) {
+        if (!ownIds_ || id.empty())
+            return id;
+        if (id.size() > kPoolBlock - poolUsed_ || pool_.empty()) {
+            pool_.push_back(std::make_unique<char[]>(std::max(kPoolBlock, id.size())));
+            poolUsed_ = 0;
+        }
+        char* at = pool_.back().get() + poolUsed_;
+        std::copy(id.begin(), id.end(), at);
+        poolUsed_ += id.size();
+        return {at, id.size()};
+    }
+    static constexpr std::size_t kPoolBlock = 1 << 16;
+
+    static bool wanted(int level, std::string_view tag) {
+        static constexpr std::string_view first[] = {"NAME", "SEX",  "BIRT", "CHR",  "BAPM", "DEAT",
+                                                     "BURI", "FAMC", "HUSB", "WIFE", "CHIL"};
+        static constexpr std::string_view second[] = {"GIVN", "SURN", "NSFX",  "DATE",
+                                                      "PLAC", "PEDI", "_FREL", "_MREL"};
+        if (level == 1)
+            return std::find(std::begin(first), std::end(first), tag) != std::end(first);
+        if (level == 2)
+            return std::find(std::begin(second), std::end(second), tag) != std::end(second);
+        return false;
+    }
 
     void warn(std::size_t line, std::string message) {
         if (out_.warnings.size() < kMaxWarnings) {
@@ -201,6 +315,7 @@ class Parser {
         if (level == 0) {
             finishRecord();
             previousLevel = 0;
+            dropBelow_ = -1;
             if (tag == "INDI" || tag == "FAM") {
                 if (xref.empty()) {
                     warn(number, "This record has no id; it is skipped.");
@@ -217,7 +332,17 @@ class Parser {
         previousLevel = level;
         if (skipping_)
             return;
-        if (tag == "CONC" || tag == "CONT") {
+        // Only what the chart needs is kept; a line left out takes the lines below it along (notes, sources
+        // and the like may be long).
+        if (dropBelow_ >= 0 && level > dropBelow_)
+            return;
+        dropBelow_ = -1;
+        const bool continuation = tag == "CONC" || tag == "CONT";
+        if (!continuation && !wanted(level, tag)) {
+            dropBelow_ = level;
+            return;
+        }
+        if (continuation) {
             // Lengthens the value of the last line one level up.
             for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
                 if (it->level < level - 1)
@@ -257,7 +382,8 @@ class Parser {
 
     void finishPerson() {
         const Line& head = lines_[0];
-        if (personIds_.contains(head.value)) {
+        const auto index = static_cast<PersonIndex>(out_.people.size());
+        if (!personIds_.insert(keep(head.value), index).second) {
             warn(head.number,
                  "The person " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
@@ -265,7 +391,6 @@ class Parser {
         Person person;
         person.id = std::string(head.value);
         person.line = head.number;
-        const auto index = static_cast<PersonIndex>(out_.people.size());
 
         std::vector<Candidate> births;
         std::vector<Candidate> deaths;
@@ -306,7 +431,7 @@ class Parser {
                     if (family.empty()) {
                         warn(line.number, "FAMC does not point to a family; it is ignored.");
                     } else if (family != "VOID") {
-                        famc_.push_back({index, family, true, line.number});
+                        famc_.push_back({index, keep(family), true, line.number});
                         inFamc = true;
                     }
                 }
@@ -345,7 +470,6 @@ class Parser {
         }
         person.birth = choose(births);
         person.death = choose(deaths);
-        personIds_.emplace(head.value, index);
         out_.people.push_back(std::move(person));
     }
 
@@ -404,12 +528,13 @@ class Parser {
 
     void finishFamily() {
         const Line& head = lines_[0];
-        if (familyIds_.contains(head.value)) {
+        if (!familyIds_.insert(keep(head.value), static_cast<std::int32_t>(families_.size())).second) {
             warn(head.number,
                  "The family " + std::string(head.value) + " is defined twice; the second is ignored.");
             return;
         }
         FamilyRecord family;
+        family.firstChild = static_cast<std::uint32_t>(children_.size());
         bool inChild = false;
         for (std::size_t i = 1; i < lines_.size(); ++i) {
             const Line& line = lines_[i];
@@ -422,7 +547,7 @@ class Parser {
                         warn(line.number,
                              std::string(line.tag) + " does not point to a person; it is ignored.");
                     } else if (target != "VOID" && slot.empty()) {
-                        slot = target;
+                        slot = keep(target);
                         (line.tag == "HUSB" ? family.husbandLine : family.wifeLine) = line.number;
                     }
                 } else if (line.tag == "CHIL") {
@@ -430,25 +555,25 @@ class Parser {
                     if (target.empty()) {
                         warn(line.number, "CHIL does not point to a person; it is ignored.");
                     } else if (target != "VOID") {
-                        family.children.push_back({target, true, true, line.number});
+                        children_.push_back({keep(target), true, true, line.number});
+                        ++family.childCount;
                         inChild = true;
                     }
                 }
             } else if (line.level == 2 && inChild) {
                 if (line.tag == "_FREL")
-                    family.children.back().fatherByBirth = relationIsBirth(line.value);
+                    children_.back().fatherByBirth = relationIsBirth(line.value);
                 else if (line.tag == "_MREL")
-                    family.children.back().motherByBirth = relationIsBirth(line.value);
+                    children_.back().motherByBirth = relationIsBirth(line.value);
             }
         }
-        familyIds_.emplace(head.value, families_.size());
         families_.push_back(std::move(family));
     }
 
     PersonIndex personAt(std::string_view id, std::size_t line) {
-        const auto it = personIds_.find(id);
-        if (it != personIds_.end())
-            return it->second;
+        const std::int32_t found = personIds_.find(id);
+        if (found >= 0)
+            return found;
         warn(line, "@" + std::string(id) + "@ points to no person; it is ignored.");
         return kNoPerson;
     }
@@ -459,7 +584,7 @@ class Parser {
         struct Link {
             PersonIndex person;
             std::uint32_t family;
-            std::uint32_t child;  // index into the family's children
+            std::uint32_t child;  // index into children_
         };
         std::vector<Link> listed;
         std::vector<PersonIndex> husbands(families_.size(), kNoPerson);
@@ -470,8 +595,8 @@ class Parser {
                 husbands[f] = personAt(family.husband, family.husbandLine);
             if (!family.wife.empty())
                 wives[f] = personAt(family.wife, family.wifeLine);
-            for (std::size_t c = 0; c < family.children.size(); ++c) {
-                const PersonIndex p = personAt(family.children[c].child, family.children[c].line);
+            for (std::uint32_t c = family.firstChild; c < family.firstChild + family.childCount; ++c) {
+                const PersonIndex p = personAt(children_[c].child, children_[c].line);
                 if (p != kNoPerson)
                     listed.push_back({p, static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(c)});
             }
@@ -492,13 +617,13 @@ class Parser {
                 ++li;
             order.clear();
             for (; fi < famc.size() && famc[fi].person == p; ++fi) {
-                const auto it = familyIds_.find(famc[fi].family);
-                if (it == familyIds_.end()) {
+                const std::int32_t found = familyIds_.find(famc[fi].family);
+                if (found < 0) {
                     warn(famc[fi].line,
                          "@" + std::string(famc[fi].family) + "@ points to no family; it is ignored.");
                     continue;
                 }
-                order.emplace_back(static_cast<std::uint32_t>(it->second), famc[fi].byBirth);
+                order.emplace_back(static_cast<std::uint32_t>(found), famc[fi].byBirth);
             }
             for (std::size_t k = listedBegin; k < li; ++k) {
                 bool known = false;
@@ -518,7 +643,7 @@ class Parser {
                 for (std::size_t k = listedBegin; k < li; ++k) {
                     if (listed[k].family != f)
                         continue;
-                    const ChildLink& link = families_[f].children[listed[k].child];
+                    const ChildLink& link = children_[listed[k].child];
                     fatherBirth = link.fatherByBirth;
                     motherBirth = link.motherByBirth;
                     break;
@@ -543,33 +668,179 @@ class Parser {
         });
     }
 
-    std::string_view text_;
     FamilyFile& out_;
     const Progress& progress_;
+    bool ownIds_ = false;
+    std::vector<std::unique_ptr<char[]>> pool_;
+    std::size_t poolUsed_ = 0;
+    std::size_t lineNumber_ = 0;
+    int previousLevel_ = -1;
+    int dropBelow_ = -1;  // lines deeper than this are left out; -1: none
     std::vector<Line> lines_;
     std::vector<std::string> extended_;
     bool skipping_ = true;
-    std::unordered_map<std::string_view, PersonIndex> personIds_;
-    std::unordered_map<std::string_view, std::size_t> familyIds_;
+    IdTable personIds_;
+    IdTable familyIds_;
+    std::vector<ChildLink> children_;
     std::vector<FamilyRecord> families_;
     std::vector<FamcLink> famc_;
 };
 
 }  // namespace
 
+std::size_t countOf(std::string_view text, std::string_view needle) {
+    std::size_t n = 0;
+    for (std::size_t pos = text.find(needle); pos != std::string_view::npos; pos = text.find(needle, pos + 1))
+        ++n;
+    return n;
+}
+
 FamilyFile readFamilyBytes(std::string_view bytes, const Progress& progress) {
     FamilyFile file;
     detail::Decoded decoded = detail::decode(bytes, file.warnings);
     file.encoding = decoded.encoding;
+    file.version = decoded.version;
     const std::string_view text =
         decoded.usesInput ? bytes.substr(decoded.skip) : std::string_view(decoded.text);
-    file.version = decoded.version;
-    Parser parser(text, file, progress);
-    parser.run();
+    Parser parser(file, progress, false);
+    parser.reserve(countOf(text, "@ INDI"), countOf(text, "@ FAM"));
+    parser.feed(text, 0, text.size());
+    parser.finish(text.size());
     if (file.people.empty())
         throw ReadError("The file holds no person.");
     return file;
 }
+
+namespace detail {
+
+namespace {
+
+// Where the last record in `text` begins (the start of its level-0 line), or 0 when none begins after
+// `from` (the text before it was searched already: a record far longer than a piece costs no second look).
+std::size_t lastRecordStart(std::string_view text, std::size_t from) {
+    for (std::size_t p = text.size(); p > from; --p) {
+        if (text[p - 1] != '\n' && text[p - 1] != '\r')
+            continue;
+        std::size_t q = p;
+        while (q < text.size() && (text[q] == ' ' || text[q] == '\t'))
+            ++q;
+        if (q + 1 < text.size() && text[q] == '0' && (text[q + 1] == ' ' || text[q + 1] == '\t'))
+            return p;
+    }
+    return 0;
+}
+
+// Where the raw bytes may be cut: just after the last line end (UTF-16: after a whole line-feed unit), or 0
+// when there is none after `from`.
+std::size_t lastLineEnd(std::string_view raw, Charset charset, std::size_t from) {
+    if (charset == Charset::Utf16LE || charset == Charset::Utf16BE) {
+        for (std::size_t p = raw.size() & ~std::size_t{1}; p >= 2 && p > from; p -= 2) {
+            const char a = raw[p - 2];
+            const char b = raw[p - 1];
+            if (charset == Charset::Utf16LE ? (a == '\n' && b == '\0') : (a == '\0' && b == '\n'))
+                return p;
+        }
+        return 0;
+    }
+    if (from >= raw.size())
+        return 0;
+    const std::size_t p = raw.substr(from).find_last_of("\r\n");
+    return p == std::string_view::npos ? 0 : from + p + 1;
+}
+
+class Restart {};  // invalid UTF-8 met: read again as Windows-1252
+
+void readPieces(std::FILE* f, std::uint64_t size, const Plan& plan, FamilyFile& file,
+                const Progress& progress) {
+    // Pieces of 1 MB; a small file needs no more than its size (and a little, to see its end).
+    const std::size_t kBlock = static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, 1 << 20));
+    if (std::fseek(f, static_cast<long>(plan.skip), SEEK_SET) != 0)
+        throw ReadError("it could not be read again");
+    // A first pass only counts the records, so that every table is sized once (not for UTF-16, whose
+    // bytes the count cannot see).
+    std::size_t people = 0;
+    std::size_t families = 0;
+    std::string raw;
+    raw.resize(kBlock + 8);
+    if (plan.charset != Charset::Utf16LE && plan.charset != Charset::Utf16BE) {
+        std::size_t carry = 0;
+        for (;;) {
+            const std::size_t n = std::fread(raw.data() + carry, 1, kBlock, f);
+            const std::string_view view(raw.data(), carry + n);
+            people += countOf(view, "@ INDI");
+            families += countOf(view, "@ FAM");
+            if (n < kBlock)
+                break;
+            carry = std::min<std::size_t>(5, view.size());  // a word cut at the end is counted once
+            std::copy(view.end() - static_cast<std::ptrdiff_t>(carry), view.end(), raw.data());
+            people -= countOf(std::string_view(raw.data(), carry), "@ INDI");
+            families -= countOf(std::string_view(raw.data(), carry), "@ FAM");
+        }
+        if (std::fseek(f, static_cast<long>(plan.skip), SEEK_SET) != 0)
+            throw ReadError("it could not be read again");
+    }
+    Parser parser(file, progress, true);
+    parser.reserve(people, families);
+    std::string pending;  // raw bytes not yet decoded
+    std::string text;     // decoded text not yet parsed (the start of a record)
+    std::uint64_t done = 0;
+    std::vector<char> block(kBlock);
+    for (;;) {
+        const std::size_t n = std::fread(block.data(), 1, block.size(), f);
+        if (n < block.size() && std::ferror(f))
+            throw ReadError(std::strerror(errno));
+        const std::size_t pendingBefore = pending.size();  // holds no line end
+        pending.append(block.data(), n);
+        const bool last = n < block.size();
+        std::size_t cut =
+            last ? pending.size() : lastLineEnd(pending, plan.charset, pendingBefore & ~std::size_t{1});
+        if (last && (plan.charset == Charset::Utf16LE || plan.charset == Charset::Utf16BE) && cut % 2 != 0) {
+            file.warnings.push_back({0, "The file ends in half a character; the last byte is ignored."});
+            --cut;
+        }
+        const std::size_t textBefore = text.size();  // holds no record start but its first
+        if (cut > 0) {
+            if (!decodeInto(plan.charset, std::string_view(pending).substr(0, cut), text))
+                throw Restart();
+            pending.erase(0, cut);
+        }
+        const std::size_t recordCut =
+            last ? text.size() : lastRecordStart(text, textBefore > 256 ? textBefore - 256 : 0);
+        if (recordCut > 0) {
+            parser.feed(std::string_view(text).substr(0, recordCut), done, size);
+            done += recordCut;
+            text.erase(0, recordCut);
+        }
+        if (last)
+            break;
+    }
+    parser.finish(size);
+}
+
+}  // namespace
+
+FamilyFile readFamilyStream(std::FILE* f, std::uint64_t size, const Progress& progress) {
+    std::string head(static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kHeadBytes)), '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), f));
+    FamilyFile file;
+    Plan p = plan(head, file.warnings);
+    const std::vector<Warning> planWarnings = file.warnings;
+    try {
+        readPieces(f, size, p, file, progress);
+    } catch (const Restart&) {
+        file = FamilyFile{};
+        file.warnings = planWarnings;
+        fallBackToWindows1252(p, file.warnings);
+        readPieces(f, size, p, file, progress);
+    }
+    file.encoding = p.encoding;
+    file.version = p.version;
+    if (file.people.empty())
+        throw ReadError("The file holds no person.");
+    return file;
+}
+
+}  // namespace detail
 
 }  // namespace rw::family
 

@@ -168,3 +168,50 @@ TEST(FamilyReader, ParentsComeFromBirthLinksOnly) {
 
 }  // namespace
 }  // namespace rw::family
+
+namespace rw::family {
+namespace {
+
+// Files of several megabytes are read from disk piece by piece: records cut by a piece's end, a UTF-16 file
+// and bytes that turn out not to be UTF-8 far into the file must give what the same bytes give in memory.
+TEST(FamilyReader, ABigFileFromDiskReadsAsTheSameBytesInMemory) {
+    std::string body;
+    for (int i = 0; i < 30000; ++i) {
+        const std::string n = std::to_string(i);
+        body += "0 @I" + n + "@ INDI\n1 NAME Zoe" + n + " /Muller/\n1 BIRT\n2 DATE ABT 18" + n.substr(0, 2) +
+                "\n1 FAMC @F" + n + "@\n0 @F" + n + "@ FAM\n1 HUSB @I" + std::to_string(2 * i + 1) +
+                "@\n1 CHIL @I" + n + "@\n";
+    }
+    std::u16string wide;
+    for (const char c : gedcom(body, "UNICODE", "\r\n"))
+        wide.push_back(static_cast<char16_t>(c));
+    std::string late = gedcom(body + "0 @X@ INDI\n1 NAME Andr\xE9 /Late/\n", "UTF-8", "\r\n");
+    struct Case {
+        const char* label;
+        std::string bytes;
+        const char* encoding;
+    };
+    const std::vector<Case> cases = {
+        {"utf8-crlf", gedcom(body, "UTF-8", "\r\n"), "UTF-8"},
+        {"ansel-cr", gedcom(body, "ANSEL", "\r"), "ANSEL"},
+        {"utf16", utf16(wide, false, false), "UTF-16LE"},
+        {"not-utf8-at-the-end", late, "Windows-1252"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_GT(c.bytes.size(), 2u << 20);
+        const FamilyFile fromDisk = readFamilyFile(writeFile(std::string(c.label) + ".ged", c.bytes));
+        const FamilyFile inMemory = readFamilyBytes(c.bytes);
+        EXPECT_EQ(fromDisk.encoding, c.encoding);
+        ASSERT_EQ(fromDisk.people.size(), inMemory.people.size());
+        for (std::size_t i = 0; i < fromDisk.people.size(); ++i) {
+            ASSERT_EQ(boxText(fromDisk.people[i], {}), boxText(inMemory.people[i], {}));
+            ASSERT_EQ(fromDisk.people[i].father, inMemory.people[i].father);
+            ASSERT_EQ(fromDisk.people[i].line, inMemory.people[i].line);
+        }
+        EXPECT_EQ(fromDisk.warnings.size(), inMemory.warnings.size());
+    }
+}
+
+}  // namespace
+}  // namespace rw::family
