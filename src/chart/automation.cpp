@@ -114,7 +114,13 @@ Object& Dispatch::target() const {
 }
 
 Dispatch Dispatch::get(std::string_view member, const Args& args) const {
-    return Dispatch(toObject(target().get(member, args)));
+    // The object is moved out of the answer: no second reference is taken and dropped on every step of a
+    // chain such as sheet.get("Cells", ...).get("Font").
+    Variant answer = target().get(member, args);
+    if (auto p = std::get_if<ObjectRef>(&answer); p && *p) {
+        return Dispatch(std::move(*p));
+    }
+    throw Failure("Object required");
 }
 
 Variant Dispatch::value(std::string_view member, const Args& args) const {

@@ -142,7 +142,10 @@ StyleId StyleTable::apply(StyleId base, const StyleChange& change) {
     TransitionKey key{base, static_cast<std::uint8_t>(change.kind), static_cast<std::uint8_t>(change.edge),
                       change.number, 0};
     if (change.kind == StyleChange::Kind::FontName) {
-        auto [it, added] = textIds_.emplace(change.text, static_cast<std::uint32_t>(textIds_.size() + 1));
+        auto it = textIds_.find(change.text);  // found, as a rule: no new key is built
+        if (it == textIds_.end()) {
+            it = textIds_.emplace(change.text, static_cast<std::uint32_t>(textIds_.size() + 1)).first;
+        }
         key.textId = it->second;
     }
     auto found = transitions_.find(key);

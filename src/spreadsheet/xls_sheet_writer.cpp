@@ -89,7 +89,11 @@ void SheetWriter::collectRow(std::int32_t row, std::vector<OutCell>& out) {
     // Stored cells, then the hidden cells of merged areas that show the top-left cell's format.
     ws_.forEachCell(CellRange{row, 1, row, kMaxColumns}, [&](const CellView& v) {
         OutCell c{static_cast<std::uint16_t>(v.column - 1), 0, v.kind, 0, v.number};
-        c.xf = xfIndex(layout_, ws_.effectiveStyleId(row, v.column));
+        // A cell's own format, unless a merged area hides it (then the area's): the look-up is needed on
+        // rows a merged area crosses only.
+        const auto area = ws_.mergedAreaAt(row, v.column);
+        const bool hidden = area && (area->firstRow != row || area->firstColumn != v.column);
+        c.xf = xfIndex(layout_, hidden ? ws_.effectiveStyleId(row, v.column) : v.style);
         if (v.kind == ValueKind::Text) {
             std::string key(v.text);
             auto [it, added] = sst_.emplace(key, static_cast<std::uint32_t>(sst_.size()));
