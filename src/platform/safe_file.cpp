@@ -219,18 +219,19 @@ fs::path followLinks(const fs::path& target) {
     if (current == target) {
         return target;
     }
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            refuse(target,
+                   "it is a link to \"" + current.lexically_normal().string() + "\", which does not exist");
+        }
+        fail(target, errno);
+    }
     // The system's own links (/dev/stdout, /proc/self/fd/N) may name what is no path ("pipe:[4242]").
     struct stat end {};
     const bool named = ::lstat(current.c_str(), &end) == 0;
     const std::string linked =
-        "it is a link to \"" + (named || lastText.starts_with('/') ? current.string() : lastText) + "\", ";
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-        if (errno == ENOENT) {
-            refuse(target, linked + "which does not exist");
-        }
-        fail(target, errno);
-    }
+        "it is a link to \"" + (named ? current.lexically_normal().string() : lastText) + "\", ";
     if (!S_ISREG(st.st_mode)) {
         refuse(target, linked + "which is " + kindOf(st.st_mode));
     }
