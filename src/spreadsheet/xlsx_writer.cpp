@@ -24,6 +24,10 @@ namespace rw::sheet {
 
 namespace {
 
+// The Normal style and the sheet's dimension are set through libxlsxwriter's own structures (see
+// setNormalFont and writeDimension), as Debian 12's libxlsxwriter 1.1.4 lays them out.
+static_assert(LXW_VERSION_ID == 114, "check setNormalFont and writeDimension against this libxlsxwriter");
+
 constexpr std::size_t kMaxCellCharacters = 32767;
 constexpr std::size_t kMaxHeaderCharacters = 255;
 // libxlsxwriter's unit of column widths is the widest digit of Calibri 11; the same 7 pixels as Arial 10,
