@@ -119,6 +119,10 @@ class RangeObject : public automation::Object {
             argCount(args, 0, 0);
             return ws.rowHeight(range_.firstRow) / 20.0;
         }
+        if (is(member, "ShrinkToFit")) {
+            argCount(args, 0, 0);
+            return ws.effectiveStyle(range_.firstRow, range_.firstColumn).shrinkToFit;
+        }
         if (is(member, "MergeCells")) {
             argCount(args, 0, 0);
             auto m = ws.mergedAreaAt(range_.firstRow, range_.firstColumn);
@@ -152,6 +156,8 @@ class RangeObject : public automation::Object {
             }
         } else if (is(member, "HorizontalAlignment")) {
             ws.applyStyle(range_, StyleChange::alignment(alignment(automation::toInt32(v))));
+        } else if (is(member, "ShrinkToFit")) {
+            ws.applyStyle(range_, StyleChange::shrinkToFit(automation::toBool(v)));
         } else if (is(member, "Value") || is(member, "Value2") || member.empty()) {
             if (std::holds_alternative<std::string>(v)) {
                 ws.setText(range_, std::get<std::string>(v));

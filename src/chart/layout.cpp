@@ -1,5 +1,6 @@
 #include "chart/layout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "chart/number_parse.h"
 #include "platform/checked.h"
 #include "platform/failure.h"
+#include "spreadsheet/metrics.h"
 
 namespace rw::chart {
 
@@ -62,7 +64,31 @@ std::int32_t convertGenerations(const QString& generationsText) {
     return index;
 }
 
+// The generation columns' width in characters, and the boxes' font: the sheet's Tahoma at its default size.
+constexpr double kBoxColumnCharacters = 24;
+const sheet::Font kBoxFont{.name = kFontName, .heightTwips = 200};
+// Pixels a cell's text keeps clear of its left and right gridlines, its frame and a little air.
+constexpr int kBoxTextMargin = 8;
+
+// The letters of a sheet column (1 -> "A", 27 -> "AA").
+std::string columnLetters(std::int32_t column) {
+    std::string letters;
+    while (column > 0) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
+        column = (column - 1) / 26;
+    }
+    return letters;
+}
+
 }  // namespace
+
+bool fitsBox(std::string_view text) {
+    static const int available =
+        sheet::columnWidthPixels(sheet::columnWidthFromCharacters(kBoxColumnCharacters, sheet::Font{}),
+                                 sheet::Font{}) -
+        kBoxTextMargin;
+    return sheet::textWidthPixels(kBoxFont, text) <= available;
+}
 
 double MyPower(double number, double exponent) {
     const double result = std::pow(number, exponent);
@@ -76,7 +102,7 @@ double MyPower(double number, double exponent) {
 }
 
 void layoutFamilyTree(ErrorTrap& trap, const Dispatch& sheet, const QString& nameText,
-                      const QString& generationsText, const PowerFunction& myPower) {
+                      const QString& generationsText, const PowerFunction& myPower, const BoxTexts* boxes) {
     // Sheet preparation and heading.
     trap.run(116, [&] { sheet.get("Cells").get("Font").let("Name", kFontName); });
     trap.run(118, [&] { setColumnWidth(sheet, "A:A", "2"); });
@@ -85,6 +111,21 @@ void layoutFamilyTree(ErrorTrap& trap, const Dispatch& sheet, const QString& nam
     trap.run(124, [&] { setColumnWidth(sheet, "D:D", "24"); });
     trap.run(126, [&] { setColumnWidth(sheet, "E:E", "24"); });
     trap.run(128, [&] { setColumnWidth(sheet, "F:F", "24"); });
+    if (boxes != nullptr) {
+        // Names need the room of B to F in every generation column (the person's is column N + 1).
+        std::int32_t lastColumn = 0;
+        try {
+            lastColumn = std::min(convertGenerations(generationsText), kMaxGenerations - 1) + 2;
+        } catch (const Failure&) {
+            // line 158 reports the text
+        }
+        for (std::int32_t column = 7; column <= lastColumn; ++column) {
+            trap.run(129, [&] {
+                const std::string letters = columnLetters(column);
+                setColumnWidth(sheet, (letters + ":" + letters).c_str(), "24");
+            });
+        }
+    }
 
     trap.run(130, [&] { sheet.get("Range", {std::string("B2:F2")}).call("Merge"); });
     trap.run(132, [&] { cell(sheet, kTitleRow, kHeadingColumn).let("HorizontalAlignment", xlLeft); });
@@ -145,6 +186,17 @@ void layoutFamilyTree(ErrorTrap& trap, const Dispatch& sheet, const QString& nam
                 trap.run(178, [&] {
                     cell(sheet, row, column).get("Borders", {xlEdgeRight}).let("LineStyle", xlContinuous);
                 });
+                if (boxes != nullptr) {
+                    // Box j of generation g holds Ahnentafel number 2^g + j.
+                    const auto number = (std::uint32_t{1} << generationIndex) + std::uint32_t(boxNumber - 1);
+                    if (const auto text = boxes->find(number); text != boxes->end()) {
+                        trap.run(179, [&] {
+                            const Dispatch box = cell(sheet, row, column);
+                            box.let("Value", text->second);
+                            box.let("ShrinkToFit", true);
+                        });
+                    }
+                }
                 if (trap.test(180, [&] { return boxNumber < boxCount; })) {
                     std::int32_t connectorRow = 0;
                     std::int32_t connectorEnd = 0;

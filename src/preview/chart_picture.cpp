@@ -108,12 +108,28 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
                     font->setPointSizeF(f.pixelSize * 72.0 / dpi);
                     font->setWeight(static_cast<QFont::Weight>(f.weight));
                 }
-                painter.setFont(*font);
-                const QFontMetricsF metrics(*font, painter.device());
                 const QString& text = texts_[item.first];
+                std::optional<QFont> shrunk;
+                double squeeze = 1.0;  // what the smallest font still leaves too wide, taken in by scaling
+                const double fitWidth = item.shape.width();
+                if (fitWidth > 0) {
+                    // Shrink to fit: the face at hand may set the text wider than the picture's measure.
+                    const double w = QFontMetricsF(*font, painter.device()).horizontalAdvance(text);
+                    if (w > fitWidth) {
+                        shrunk.emplace(*font);
+                        shrunk->setPointSizeF(font->pointSizeF() * fitWidth / w);
+                        const double left = QFontMetricsF(*shrunk, painter.device()).horizontalAdvance(text);
+                        if (left > fitWidth) {
+                            squeeze = fitWidth / left;  // fonts stop shrinking at a pixel or so
+                        }
+                    }
+                }
+                const QFont& used = shrunk ? *shrunk : *font;
+                painter.setFont(used);
+                const QFontMetricsF metrics(used, painter.device());
                 QPointF at = item.shape.topLeft();
                 if (item.anchor != Anchor::Start) {
-                    const double w = metrics.horizontalAdvance(text);
+                    const double w = metrics.horizontalAdvance(text) * squeeze;
                     at.rx() -= item.anchor == Anchor::Middle ? w / 2.0 : w;
                 }
                 switch (item.baseline) {
@@ -133,7 +149,15 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
                         break;
                 }
                 painter.setPen(QColor(item.fill));
-                painter.drawText(at, text);
+                if (squeeze < 1.0) {
+                    painter.save();
+                    painter.translate(at.x(), 0);
+                    painter.scale(squeeze, 1.0);
+                    painter.drawText(QPointF(0, at.y()), text);
+                    painter.restore();
+                } else {
+                    painter.drawText(at, text);
+                }
                 break;
             }
         }

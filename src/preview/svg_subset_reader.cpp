@@ -161,6 +161,9 @@ class SvgSubsetReader {
         std::vector<double> values(geometry.size(), 0.0);
         for (const QXmlStreamAttribute& a : xml_.attributes()) {
             const QStringView n = a.qualifiedName();
+            if (n == u"lengthAdjust") {
+                continue;  // a text's textLength is only ever a width to keep within (see readText)
+            }
             bool handled = false;
             std::size_t i = 0;
             for (const char16_t* g : geometry) {
@@ -346,7 +349,7 @@ class SvgSubsetReader {
     }
 
     void readText(Inherited& style) {
-        const std::vector<double> v = attributes(style, {u"x", u"y"});
+        const std::vector<double> v = attributes(style, {u"x", u"y", u"textLength"});
         QString raw;
         while (true) {
             const QXmlStreamReader::TokenType t = xml_.readNext();
@@ -371,7 +374,8 @@ class SvgSubsetReader {
         item.kind = ChartPicture::Kind::Text;
         item.filled = true;
         item.fill = *style.fill;
-        item.shape = QRectF(v[0], v[1], 0, 0);
+        // The anchor, and the width a shrink-to-fit text keeps within as the shape's width (0: none).
+        item.shape = QRectF(v[0], v[1], std::max(0.0, v[2]), 0);
         item.first = static_cast<std::uint32_t>(out_.texts_.size());
         out_.texts_.push_back(text);
         item.font = fontIndex(style);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "spreadsheet/styles.h"
 
@@ -19,6 +20,10 @@ int columnPadding(int maxDigitWidth);
 std::uint16_t columnWidthFromCharacters(double characters, const Font& defaultFont);
 // Stored width -> pixels.
 int columnWidthPixels(std::uint16_t width, const Font& defaultFont);
+// The width of one line of UTF-8 text in a font, in pixels, erring on the wide side: the advances of a
+// broad sans face (wider than Arial and Tahoma) with bold a tenth wider. Text that this says fits a width
+// fits it on screen and on paper whichever sans face stands in.
+int textWidthPixels(const Font& font, std::string_view utf8);
 // The row height a font needs, in twips (whole pixels: Arial/Tahoma 10 -> 255, 11 -> 285, 20 -> 510).
 std::uint16_t rowHeightForFont(const Font& font);
 

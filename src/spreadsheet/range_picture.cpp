@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "spreadsheet/metrics.h"
 #include "spreadsheet/picture_shapes.h"
 #include "spreadsheet/svg_out.h"
 
@@ -257,6 +258,20 @@ class Renderer {
                 t.x = left + 3;
                 break;
         }
+        if (style.shrinkToFit && t.text.size() > 0) {
+            // Between the text's margins: 3 pixels on the left as it starts, 2 on the right.
+            const double room = right - left - 5;
+            const int width = textWidthPixels(style.font, t.text);
+            if (room > 0 && width > room) {
+                t.fitWidth = room;
+                t.fontScale = room / width;
+                if (t.anchor == 'm') {
+                    t.x = left + 3 + room / 2.0;
+                } else if (t.anchor == 'e') {
+                    t.x = left + 3 + room;
+                }
+            }
+        }
         // Bottom aligned: the baseline sits the font's descent (about a fifth of its size) above the
         // gridline under the cell.
         const double pixels = style.font.heightTwips / 15.0;
@@ -415,12 +430,15 @@ class Renderer {
                 .raw(", ")
                 .raw(kFallbackFontFamily)
                 .raw("\" font-size=\"")
-                .dec(t.font->heightTwips / 15.0)
+                .dec(t.font->heightTwips / 15.0 * t.fontScale)
                 .raw("\" font-weight=\"")
                 .raw(t.font->bold ? "700" : "400")
                 .raw("\" fill=\"")
                 .color(t.rgb)
                 .raw("\"");
+            if (t.fitWidth > 0) {
+                out.raw(" textLength=\"").dec(t.fitWidth).raw("\" lengthAdjust=\"spacingAndGlyphs\"");
+            }
             if (t.anchor == 'm') {
                 out.raw(" text-anchor=\"middle\"");
             } else if (t.anchor == 'e') {

@@ -66,6 +66,9 @@ void StyleChange::applyTo(CellStyle& style) const {
             }
             style.alignment = static_cast<HorizontalAlignment>(number);
             break;
+        case Kind::ShrinkToFit:
+            style.shrinkToFit = number != 0;
+            break;
         case Kind::BorderLine: {
             if (number < 0 || number > 13) {
                 throw Failure("Unknown border line style");
@@ -104,7 +107,7 @@ std::size_t StyleTable::StyleHash::operator()(const CellStyle& s) const {
         h = hashCombine(h, static_cast<std::size_t>(b.line) * 256 + b.color);
     }
     h = hashCombine(h, std::hash<std::string>{}(s.numberFormat));
-    return hashCombine(h, static_cast<std::size_t>(s.alignment));
+    return hashCombine(h, static_cast<std::size_t>(s.alignment) | (s.shrinkToFit ? 8u : 0u));
 }
 
 std::size_t StyleTable::TransitionHash::operator()(const TransitionKey& k) const {

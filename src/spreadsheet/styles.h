@@ -71,6 +71,7 @@ struct CellStyle {
     std::uint16_t fillColor = kAutomaticLineColor;  // palette index of a solid fill; 64 without a fill
     std::array<Border, kEdgeCount> borders{};
     HorizontalAlignment alignment = HorizontalAlignment::General;
+    bool shrinkToFit = false;  // text wider than its cell is drawn smaller until it fits
     // Number format code as Excel writes it ("0.00", "d-mmm-yy", ...); empty for General. Set only by
     // workbooks read from a file; the object model of this engine does not change it.
     std::string numberFormat;
@@ -93,10 +94,11 @@ struct StyleChange {
         FontItalic,
         FontUnderline,
         FontStrikeOut,
-        Fill,        // number: palette index of a solid fill, or 0 for no fill
-        Alignment,   // number: HorizontalAlignment
-        BorderLine,  // edge + number: LineStyle; a line gets the automatic colour unless it has one
-        BorderColor  // edge + number: palette index or kAutomaticLineColor
+        Fill,         // number: palette index of a solid fill, or 0 for no fill
+        Alignment,    // number: HorizontalAlignment
+        ShrinkToFit,  // number: 1 on, 0 off
+        BorderLine,   // edge + number: LineStyle; a line gets the automatic colour unless it has one
+        BorderColor   // edge + number: palette index or kAutomaticLineColor
     };
     Kind kind = Kind::FontName;
     Edge edge = Edge::Left;
@@ -111,6 +113,7 @@ struct StyleChange {
     static StyleChange alignment(HorizontalAlignment a) {
         return {Kind::Alignment, Edge::Left, static_cast<std::int32_t>(a), {}};
     }
+    static StyleChange shrinkToFit(bool on) { return {Kind::ShrinkToFit, Edge::Left, on ? 1 : 0, {}}; }
     static StyleChange borderLine(Edge e, LineStyle s) {
         return {Kind::BorderLine, e, static_cast<std::int32_t>(s), {}};
     }

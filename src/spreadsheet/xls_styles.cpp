@@ -91,7 +91,7 @@ void putCellXf(RecordSink& s, std::uint16_t font, std::uint16_t format, const Ce
     s.u16(0x0001);  // locked, cell XF, parent style XF 0
     s.u8(static_cast<std::uint32_t>(st.alignment) | 0x20);
     s.u8(0);
-    s.u8(0);
+    s.u8(st.shrinkToFit ? 0x10 : 0x00);  // indent 0; bit 4: shrink to fit
     s.u8(defaultXf ? 0x00 : 0xFC);
     const Border& l = st.border(Edge::Left);
     const Border& r = st.border(Edge::Right);
@@ -158,12 +158,15 @@ RawXf parseXf(std::span<const std::uint8_t> body) {
     x.format = r.u16();
     r.u16();
     const std::uint8_t align = r.u8();
-    r.skip(3);
+    r.skip(1);
+    const std::uint8_t indentShrink = r.u8();
+    r.skip(1);
     const std::uint32_t b1 = r.u32();
     const std::uint32_t b2 = r.u32();
     const std::uint16_t colors = r.u16();
     CellStyle& s = x.style;
     s.alignment = static_cast<HorizontalAlignment>(align & 0x07);
+    s.shrinkToFit = (indentShrink & 0x10) != 0;
     const auto edge = [&](Edge e, std::uint32_t line, std::uint32_t color) {
         Border& b = s.borders[static_cast<int>(e)];
         if (line == 0 || line > 13) {

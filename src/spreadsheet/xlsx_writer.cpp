@@ -162,6 +162,9 @@ class XlsxExporter {
         if (st.font.strikeOut) {
             format_set_font_strikeout(f);
         }
+        if (st.shrinkToFit) {
+            format_set_shrink(f);
+        }
         if (st.solidFill) {
             format_set_pattern(f, LXW_PATTERN_SOLID);
             format_set_bg_color(f, color(st.fillColor));

@@ -68,6 +68,7 @@ Workbook everything() {
     ws.applyStyle(CellRange::cell(30, 3), StyleChange::borderColor(Edge::Bottom, 10));
     ws.applyStyle(CellRange::cell(30, 3), StyleChange::borderLine(Edge::Top, LineStyle::Double));
     ws.applyStyle(CellRange::cell(30, 3), StyleChange::alignment(HorizontalAlignment::Center));
+    ws.applyStyle(CellRange::cell(30, 3), StyleChange::shrinkToFit(true));
     ws.applyStyle(CellRange::wholeColumns(8, 9), StyleChange::fill(13));
     ws.setRowHeight(40, 600);
     ws.pageSetup().landscape = true;
@@ -114,6 +115,8 @@ TEST(RoundTripTest, ReadsBackWhatWasWritten) {
     EXPECT_EQ(ws.effectiveStyle(9, 2).fillColor, 50);
     EXPECT_EQ(ws.effectiveStyle(1000, 50).font.name, "Tahoma");
     EXPECT_EQ(ws.cell(30, 2)->number, -1e100);
+    EXPECT_TRUE(ws.effectiveStyle(30, 3).shrinkToFit);
+    EXPECT_FALSE(ws.effectiveStyle(30, 2).shrinkToFit);
     EXPECT_EQ(ws.rowHeight(2), 510);
     EXPECT_EQ(ws.rowHeight(40), 600);
     EXPECT_EQ(ws.columnWidth(2), 6326);
