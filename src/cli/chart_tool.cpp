@@ -309,10 +309,14 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
                                    .arg(gedcom, QString::fromUtf8(e.what())));
         }
         warnings.write(familyFile->warnings);
+        QString notFound;  // the list of candidates comes after the count of warnings not shown
+        QTextStream notFoundStream(&notFound);
         const std::optional<family::PersonIndex> chosen =
-            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), err);
+            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), notFoundStream);
         if (!chosen) {
             warnings.finish();
+            err << notFound;
+            err.flush();
             return kExitUsage;
         }
         person = *chosen;
