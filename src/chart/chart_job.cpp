@@ -1,7 +1,12 @@
 #include "chart/chart_job.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
+
+#include "chart/number_parse.h"
+#include "platform/failure.h"
 
 #include "platform/program_names.h"
 
@@ -68,11 +73,28 @@ bool ChartJob::start() {
 }
 
 bool ChartJob::layOut(const QString& name, const QString& generations, const PowerFunction& power) {
+    return layOut(name, generations, ChartFill{}, power);
+}
+
+bool ChartJob::layOut(const QString& name, const QString& generations, const ChartFill& fill,
+                      const PowerFunction& power) {
     if (stopped_) {
         return false;
     }
+    std::optional<BoxTexts> boxes;
+    if (!fill.blank()) {
+        int count = 0;
+        if (const std::optional<double> value = parseNumber(generations)) {
+            try {
+                count = std::min(firstGenerationIndex(*value), kMaxGenerations - 1) + 1;
+            } catch (const Failure&) {
+                // the layout reports the text at line 158
+            }
+        }
+        boxes = boxTextsFor(fill, count, &warnings_);
+    }
     const int before = trap_.reportsShown();
-    layoutFamilyTree(trap_, sheet_, name, generations, power);
+    layoutFamilyTree(trap_, sheet_, name, generations, power, boxes ? &*boxes : nullptr);
     if (afterReport_ == AfterReport::Stop && trap_.reportsShown() != before) {
         stopped_ = true;
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "chart/automation.h"
+#include "chart/chart_fill.h"
 #include "chart/layout.h"
 #include "platform/error_report.h"
 
@@ -26,6 +28,11 @@ class ChartJob {
     bool start();
     // The layout onto the workbook's active sheet (lines 116 to 196). False when the job stops after it.
     bool layOut(const QString& name, const QString& generations, const PowerFunction& power = MyPower);
+    // The same, with the boxes filled from `fill` (a blank fill draws the blank template). Warnings of the
+    // ancestry (a loop in the family file) are kept in warnings().
+    bool layOut(const QString& name, const QString& generations, const ChartFill& fill,
+                const PowerFunction& power = MyPower);
+    const std::vector<family::Warning>& warnings() const { return warnings_; }
     // Line 216. Skipped, and false, when the job has stopped.
     bool saveAs(const QString& path);
     // The active sheet (asked for anew on each use when going on after reports).
@@ -43,6 +50,7 @@ class ChartJob {
     automation::Dispatch excel_;
     automation::Dispatch workbook_;
     automation::Dispatch sheet_;
+    std::vector<family::Warning> warnings_;
     bool started_ = false;
     bool stopped_ = false;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/chart_fill.h"
 #include "chart/chart_job.h"
 #include "chart/layout.h"
 #include "chart/number_parse.h"
@@ -91,33 +92,18 @@ int failed(QTextStream& err, const QString& message) {
 // The most generations a chart made from a family file shows by default: as many as an .xls sheet holds.
 constexpr int kMaxFamilyGenerations = 15;
 
-// What fills the boxes: a person of a family file and their ancestors, or nothing (the blank template).
-struct FamilyFill {
-    const family::FamilyFile* file = nullptr;
-    family::PersonIndex person = family::kNoPerson;
-    bool hideLiving = false;
-    int todayYear = 0;
-};
-
-// The layout step of the job. For now the boxes stay blank even with a family file (the heading already
-// names the person and the generations known); the job has no way yet to take the ancestors.
-bool layOutChart(chart::ChartJob& job, const QString& name, const QString& generations,
-                 const FamilyFill& fill, WarningWriter& warnings) {
-    (void)fill;
-    (void)warnings;
-    return job.layOut(name, generations);
-}
-
 // The chart made as "Start Creating Template" makes it, each step a statement of `trap` with that
 // routine's line labels. Unlike the window, the tool stops as soon as a failure means no usable chart can
 // come of it (no application, no workbook, no sheet, a failed layout step), closing what it opened. With
 // `takePicture`, the saved chart's used range is then pictured through CopyPicture, as the window's
-// snapshot does (the run's snapshot step, line 236).
+// snapshot does (the run's snapshot step, line 236). A `fill` from a family file puts the person's ancestors
+// in the boxes; its warnings join the file's.
 void makeWorkbook(ErrorTrap& trap, automation::ObjectFactory& factory, const QString& name,
                   const QString& generations, const QString& savePath, bool takePicture,
-                  const FamilyFill& fill, WarningWriter& warnings) {
+                  const chart::ChartFill& fill, WarningWriter& warnings) {
     chart::ChartJob job(trap, factory, chart::ChartJob::AfterReport::Stop);
-    const bool laidOut = job.start() && layOutChart(job, name, generations, fill, warnings);
+    const bool laidOut = job.start() && job.layOut(name, generations, fill);
+    warnings.write(job.warnings());  // a loop in the family file stops that line of the tree
     if (laidOut && job.saveAs(savePath) && takePicture) {
         trap.run(236, [&] { job.sheet().get("UsedRange").call("CopyPicture"); });
     }
@@ -323,10 +309,14 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
                                    .arg(gedcom, QString::fromUtf8(e.what())));
         }
         warnings.write(familyFile->warnings);
+        QString notFound;  // the list of candidates comes after the count of warnings not shown
+        QTextStream notFoundStream(&notFound);
         const std::optional<family::PersonIndex> chosen =
-            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), err);
+            choosePerson(*familyFile, gedcom, bytesFromArgument(parser.value(personOption)), notFoundStream);
         if (!chosen) {
             warnings.finish();
+            err << notFound;
+            err.flush();
             return kExitUsage;
         }
         person = *chosen;
@@ -347,8 +337,8 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     pictures.take();
     workbooks.take();
     workbooks.printOn(wantPrint ? paper : std::nullopt);
-    const FamilyFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
-                          todayYear};
+    const chart::ChartFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
+                                todayYear};
     makeWorkbook(trap, factory, name, generations, output, wantPicture, fill, warnings);
     warnings.finish();
 
@@ -381,9 +371,11 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
                                    .arg(picture, QString::fromUtf8(e.what()), output));
         }
     }
-    if (wantPrint && !caught->printProblem.isEmpty()) {
-        return failed(err, QStringLiteral("cannot print %1: %2; %3 was not written")
-                               .arg(print, caught->printProblem, output));
+    if (wantPrint && (!caught->printProblem.isEmpty() || caught->pages.isEmpty())) {
+        const QString problem =
+            caught->printProblem.isEmpty() ? QStringLiteral("no pages were printed") : caught->printProblem;
+        return failed(err,
+                      QStringLiteral("cannot print %1: %2; %3 was not written").arg(print, problem, output));
     }
 
     // The picture and the pages are written before the workbook. A write that still fails says which files

@@ -1,7 +1,9 @@
-"""The command line both chart checkers share: the file, the number of columns and the two heading texts;
+"""The command line both chart checkers share: the file, the number of columns and the two heading texts,
+and for a filled chart the box texts (--boxes FILE: a JSON object from cell name, "B5", to the text);
 prints "OK" and exits 0, or prints each problem and exits 1."""
 
 import argparse
+import json
 
 
 def run(check, description):
@@ -10,9 +12,14 @@ def run(check, description):
     parser.add_argument("--columns", type=int, required=True)
     parser.add_argument("--title", required=True)
     parser.add_argument("--subtitle", required=True)
+    parser.add_argument("--boxes")
     args = parser.parse_args()
     try:
-        problems = check(args.file, args.columns, args.title, args.subtitle)
+        boxes = None
+        if args.boxes:
+            with open(args.boxes, encoding="utf-8") as f:
+                boxes = json.load(f)
+        problems = check(args.file, args.columns, args.title, args.subtitle, boxes)
     except Exception as error:  # an unreadable file is a failed check, with the reader's reason
         problems = ["cannot read %s: %s: %s" % (args.file, type(error).__name__, error)]
     if problems:

@@ -10,6 +10,9 @@ Tahoma everywhere, exactly the expected box cells (solid fill of palette colour 
 four edges), exactly the expected connector cells (a thin right-edge line and nothing else), no other value
 and no other border or fill. Prints "OK" and exits 0, or lists the problems and exits 1.
 
+With --boxes (a filled chart) the boxes named there hold their texts and shrink them to fit, every other
+box is blank, and every generation column is 24 characters wide.
+
 Run it with /usr/bin/python3 (Debian's python3-xlrd).
 """
 
@@ -41,7 +44,7 @@ def expected_cells(columns):
     return boxes, connectors - boxes
 
 
-def check(path, columns, title, subtitle):
+def check(path, columns, title, subtitle, texts=None):
     problems = []
 
     def problem(text):
@@ -82,11 +85,12 @@ def check(path, columns, title, subtitle):
     # Widths: A 2 characters, B to F 24 (xlrd gives 1/256 of a character, padding included), the rest one
     # default width.
     widths = {c: info.width for c, info in sheet.colinfo_map.items()}
-    for c, chars in [(0, 2)] + [(c, 24) for c in range(1, 6)]:
+    wide = columns + 1 if texts is not None else 6
+    for c, chars in [(0, 2)] + [(c, 24) for c in range(1, max(wide, 6))]:
         w = widths.get(c)
         if w is None or not chars * 256 <= w < (chars + 1) * 256:
-            problem("column %s width %r, expected %d characters" % ("ABCDEF"[c], w, chars))
-    others = {w for c, w in widths.items() if c >= 6}
+            problem("column %s width %r, expected %d characters" % (xlrd.colname(c), w, chars))
+    others = {w for c, w in widths.items() if c >= max(wide, 6)}
     if len(others) > 1 or any(24 * 256 <= w for w in others):
         problem("columns beyond F have widths %r, expected the default" % sorted(others))
 
@@ -110,10 +114,18 @@ def check(path, columns, title, subtitle):
             where = "%s%d" % (xlrd.colname(c), r + 1)
             if font_of(xf).name != "Tahoma":
                 problem("%s font %s" % (where, font_of(xf).name))
-            if (r, c) not in ((1, 1), (2, 1)) and sheet.cell_type(r, c) not in (xlrd.XL_CELL_EMPTY,
-                                                                                 xlrd.XL_CELL_BLANK):
+            want = (texts or {}).get(where)
+            if want is not None:
+                if sheet.cell_type(r, c) != xlrd.XL_CELL_TEXT or sheet.cell_value(r, c) != want:
+                    problem("%s holds %r, expected %r" % (where, sheet.cell_value(r, c), want))
+                if not xf.alignment.shrink_to_fit:
+                    problem("%s does not shrink its text to fit" % where)
+            elif (r, c) not in ((1, 1), (2, 1)) and sheet.cell_type(r, c) not in (xlrd.XL_CELL_EMPTY,
+                                                                                  xlrd.XL_CELL_BLANK):
                 problem("%s holds %r" % (where, sheet.cell_value(r, c)))
             if filled:
+                if (r, c) not in boxes and where in (texts or {}):
+                    problem("%s holds a text outside the boxes" % where)
                 if (xf.background.fill_pattern != SOLID or colour(xf.background.pattern_colour_index) != LIME
                         or edges != (THIN,) * 4):
                     problem("%s fill %d colour %r edges %r, expected a lime box with four thin edges" %

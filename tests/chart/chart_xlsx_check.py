@@ -56,7 +56,7 @@ def plain_tahoma(font):
                                      or font.color.type == "theme"))
 
 
-def check(path, columns, title, subtitle):
+def check(path, columns, title, subtitle, texts=None):
     problems = []
 
     def problem(text):
@@ -86,7 +86,8 @@ def check(path, columns, title, subtitle):
     for dim in ws.column_dimensions.values():
         for c in range(dim.min, dim.max + 1):
             covered.add(c)
-            want = NARROW if c == 1 else WIDE if c <= 6 else None
+            wide = columns + 1 if texts is not None else 6
+            want = NARROW if c == 1 else WIDE if c <= max(wide, 6) else None
             if want is not None and dim.width != want:
                 problem("column %s width %r, expected %r" % (get_column_letter(c), dim.width, want))
             if want is None and dim.width is not None and dim.width >= 10:
@@ -110,6 +111,12 @@ def check(path, columns, title, subtitle):
     kinds = {}  # what each distinct format is: "box", "connector", "plain" or a problem; a chart has few
 
     def kind_of(cell):
+        if texts is not None and cell.fill.fill_type and cell.alignment.shrink_to_fit:
+            cell_kind = kind_of_plain(cell)
+            return "named box" if cell_kind == "box" else cell_kind
+        return kind_of_plain(cell)
+
+    def kind_of_plain(cell):
         if cell.alignment.horizontal is not None or not plain_tahoma(cell.font):
             return "font %s %s alignment %r, expected plain Tahoma 10" % (cell.font.name, cell.font.sz,
                                                                           cell.alignment.horizontal)
@@ -127,7 +134,13 @@ def check(path, columns, title, subtitle):
 
     for (r, c), cell in ws._cells.items():
         where = "%s%d" % (get_column_letter(c), r)
-        if (r, c) not in ((2, 2), (3, 2)) and cell.value is not None:
+        want = (texts or {}).get(where)
+        if want is not None:
+            if cell.value != want:
+                problem("%s holds %r, expected %r" % (where, cell.value, want))
+            if not cell.alignment.shrink_to_fit:
+                problem("%s does not shrink its text to fit" % where)
+        elif (r, c) not in ((2, 2), (3, 2)) and cell.value is not None:
             problem("%s holds %r" % (where, cell.value))
         if r in (2, 3) and 2 <= c <= 6:
             continue
@@ -135,7 +148,9 @@ def check(path, columns, title, subtitle):
         if key not in kinds:
             kinds[key] = kind_of(cell)
         kind = kinds[key]
-        if kind == "box":
+        if kind == "named box" and want is None:
+            problem("%s shrinks to fit without a text" % where)
+        if kind in ("box", "named box"):
             seen_boxes.add((r, c))
         elif kind == "connector":
             seen_connectors.add((r, c))

@@ -33,8 +33,9 @@ const char* const kFamily =
 struct FamilyCase {
     QStringList args;  // after --gedcom family.ged --output chart.xls --picture chart.svg
     int exitCode;
-    QString err;    // standard error exactly
-    QString title;  // the heading's two lines in the picture when written
+    QString err;     // standard error exactly
+    QString shown;   // texts the picture shows when written, '|' between them
+    QString absent;  // a text it must not show
 };
 
 TEST(ChartToolFamily, ThePersonIsFoundByIdOrWholeNameOrTheCandidatesAreListed) {
@@ -44,31 +45,44 @@ TEST(ChartToolFamily, ThePersonIsFoundByIdOrWholeNameOrTheCandidatesAreListed) {
         "  Ada King (1815\u20131852)  @I1@\n"
         "  Ada King (1901\u20131970)  @I5@\n");
     const std::vector<FamilyCase> cases = {
-        {{"--person", "@I1@"}, 0, "", "Family Tree for Ada King|3 Generations"},
-        {{"--person", "I2"}, 0, "", "Family Tree for George Gordon Byron|2 Generations"},
+        {{"--person", "@I1@"},
+         0,
+         "",
+         "Family Tree for Ada King|3 Generations|Ada King (1815\u20131852)|Milbanke "
+         "(1792\u20131860)|John Byron (1756\u20131791)",
+         ""},
+        // The living are hidden when asked, and only then.
+        {{"--person", "I6", "--hide-living"}, 0, "", "Living|Ada King (1901\u20131970)", "2001"},
+        {{"--person", "I6"}, 0, "", "b. 2001", "Living"},
+        {{"--person", "I2"}, 0, "", "Family Tree for George Gordon Byron|2 Generations", ""},
         {{"--person", "  ZOE   nunez "},
          0,
          "",
-         QString::fromUtf8("Family Tree for Zo\xC3\xAB N\xC3\xBA\xC3\xB1\x65z|2 Generations")},
+         QString::fromUtf8("Family Tree for Zo\xC3\xAB N\xC3\xBA\xC3\xB1\x65z|2 Generations"),
+         ""},
         {{"--person", "I2", "--name", "Lord Byron", "--generations", "4"},
          0,
          "",
-         "Family Tree for Lord Byron|4 Generations"},
-        {{"--person", "ada king"}, 2, listed, ""},
+         "Family Tree for Lord Byron|4 Generations",
+         ""},
+        {{"--person", "ada king"}, 2, listed, "", ""},
         {{"--person", "BYRON"},
          2,
          "rootweave-chart: no one in family.ged is named \"BYRON\"; these names contain it (give the id or "
          "the whole name with --person):\n"
          "  George Gordon Byron (1788\u20131824)  @I2@\n"
          "  John Byron (1756\u20131791)  @I4@\n",
+         "",
          ""},
         {{"--person", "@I99@"},
          2,
          "rootweave-chart: no one in family.ged is named \"@I99@\" or has that id\n",
+         "",
          ""},
         {{"--person", "I1", "--generations", "16"},
          2,
          "rootweave-chart: Number of generations must be 15 or fewer.\nTry 'rootweave-chart --help'.\n",
+         "",
          ""},
     };
     for (const FamilyCase& c : cases) {
@@ -84,12 +98,15 @@ TEST(ChartToolFamily, ThePersonIsFoundByIdOrWholeNameOrTheCandidatesAreListed) {
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args.join(' ').toStdString() << "\n" << err.toStdString();
         EXPECT_EQ(err, c.err) << c.args.join(' ').toStdString();
         EXPECT_EQ(QFileInfo::exists(dir.filePath("chart.xls")), c.exitCode == 0);
-        if (!c.title.isEmpty()) {
+        if (!c.shown.isEmpty()) {
             QFile svg(dir.filePath("chart.svg"));
             ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
             const QString picture = QString::fromUtf8(svg.readAll());
-            for (const QString& line : c.title.split(u'|')) {
-                EXPECT_TRUE(picture.contains(line)) << line.toStdString();
+            for (const QString& text : c.shown.split(u'|')) {
+                EXPECT_TRUE(picture.contains(text)) << text.toStdString();
+            }
+            if (!c.absent.isEmpty()) {
+                EXPECT_FALSE(picture.contains(c.absent)) << c.absent.toStdString();
             }
         }
     }
