@@ -79,23 +79,6 @@ QString whyNotWritable(const QString& path) {
     return QStringLiteral("the file could not be written (the disk may be full)");
 }
 
-// Renames `from` to `to` unless `to` is taken (by anything, a dangling link included): 0, or the error
-// (EEXIST for a taken name). Where the file system cannot rename that way, a second hard link and the
-// removal of the first do the same.
-int moveWithoutReplacing(const QString& from, const QString& to) {
-    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) ==
-        0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return errno;
-    }
-    if (::link(native(from).constData(), native(to).constData()) != 0) {
-        return errno;
-    }
-    return ::unlink(native(from).constData()) == 0 ? 0 : errno;
-}
-
 // Reads at most one byte more than the largest settings file; 0, or the error. A file that turned into
 // something else meanwhile is not waited for.
 int readSmallFile(const QString& path, QByteArray& bytes) {
@@ -141,6 +124,20 @@ bool looksLikeText(const QByteArray& bytes) {
 }
 
 }  // namespace
+
+int moveWithoutReplacing(const QString& from, const QString& to) {
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) ==
+        0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    if (::link(native(from).constData(), native(to).constData()) != 0) {
+        return errno;
+    }
+    return ::unlink(native(from).constData()) == 0 ? 0 : errno;
+}
 
 QString defaultSettingsFile() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

@@ -13,6 +13,11 @@ namespace rw {
 // (on Linux ~/.config/Tolvane/Rootweave.conf).
 QString defaultSettingsFile();
 
+// Renames `from` to `to` unless `to` is taken (by anything, a dangling link included), in one step: 0, or
+// the error (EEXIST for a taken name). Where the file system cannot rename that way, a second hard link and
+// the removal of the first do the same. A corrupt settings file is moved aside with it.
+int moveWithoutReplacing(const QString& from, const QString& to);
+
 // The largest settings file that is read. Two text boxes of at most 32767 characters each stay far below it;
 // a larger file is not one this program wrote.
 constexpr qint64 kMaxSettingsFileSize = 1 << 20;

@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <atomic>
+#include <cerrno>
+#include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "platform/settings_store.h"
@@ -85,32 +85,33 @@ TEST_F(SettingsStoreTest, AnEarlierCorruptCopyIsNotReplaced) {
     EXPECT_EQ(contents(file + ".1.bad"), "the second one\x01");
 }
 
-TEST_F(SettingsStoreTest, CopiesStartingAtOnceNeverMoveAFileOverTheUsersOldOne) {
-    // Several copies of the program find the same corrupt file at the same moment: each moves what it finds
-    // aside and begins a fresh file, and the first ".bad" keeps the user's old settings whatever the timing.
-    const QByteArray old("[Rootweave]\nText1=the user's old settings\x01\n");
-    for (int round = 0; round < 50; ++round) {
-        put(file, old);
-        std::atomic<bool> go{false};
-        std::vector<std::thread> copies;
-        for (int i = 0; i < 4; ++i) {
-            copies.emplace_back([&] {
-                while (!go) {
-                    std::this_thread::yield();
-                }
-                QtSettingsStore store(file);
-                store.write(QStringLiteral("Text1"), QStringLiteral("fresh"));
-            });
+TEST_F(SettingsStoreTest, MovingAsideNeverReplacesWhatTookTheNameMeanwhile) {
+    // Another copy of the program may have moved its file to the ".bad" name a moment ago: whatever holds
+    // the name stays as it is, and the file to move stays where it was.
+    const QString taken = folder + "/Rootweave.conf.bad";
+    const std::vector<std::function<void()>> holders = {
+        [&] { put(taken, "the user's old settings"); },
+        [&] { ASSERT_TRUE(QFile::link(folder + "/nowhere", taken)); },
+        [&] { ASSERT_TRUE(QDir().mkdir(taken)); },
+    };
+    for (const auto& hold : holders) {
+        put(file, "corrupt\x01");
+        hold();
+        const QFileInfo before(taken);
+        EXPECT_EQ(moveWithoutReplacing(file, taken), EEXIST);
+        EXPECT_EQ(contents(file), "corrupt\x01");
+        EXPECT_EQ(QFileInfo(taken).isSymLink(), before.isSymLink());
+        EXPECT_EQ(QFileInfo(taken).isDir(), before.isDir());
+        if (before.isFile()) {
+            EXPECT_EQ(contents(taken), "the user's old settings");
         }
-        go = true;
-        for (std::thread& copy : copies) {
-            copy.join();
-        }
-        ASSERT_EQ(contents(file + ".bad"), old) << "round " << round;
-        for (const QString& name : QDir(folder).entryList({QStringLiteral("*.bad")}, QDir::Files)) {
-            QFile::remove(QDir(folder).filePath(name));
+        if (!QFile::remove(taken)) {
+            ASSERT_TRUE(QDir().rmdir(taken));
         }
     }
+    EXPECT_EQ(moveWithoutReplacing(file, taken), 0);
+    EXPECT_EQ(contents(taken), "corrupt\x01");
+    EXPECT_FALSE(QFileInfo::exists(file));
 }
 
 TEST_F(SettingsStoreTest, AFailedWriteWarnsOnceKeepsTheValuesAndCatchesUpWhenTheDiskTakesWritesAgain) {

@@ -309,8 +309,9 @@ TEST_F(SaveTest, TheSameFailureReadsTheSameInBothFormats) {
         safefile::failNthWriteForTesting(0, 0);
         const QStringList shown = texts();
         ASSERT_EQ(shown.size(), 2) << name;
-        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Path/File access error: ") + path(name) +
-                                        QStringLiteral(" cannot be written (No space left on device)\r\nin ")))
+        EXPECT_TRUE(
+            shown[0].startsWith(QStringLiteral("Path/File access error: ") + path(name) +
+                                QStringLiteral(" cannot be written (No space left on device)\r\nin ")))
             << shown[0].toStdString();
     }
 }
