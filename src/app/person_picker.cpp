@@ -138,6 +138,8 @@ PersonPickerDialog::PersonPickerDialog(const family::FamilyFile& file, family::P
     list->setModel(model);
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    list->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     generations = new QLabel(this);
     generations->setObjectName(QStringLiteral("PersonGenerations"));
     hideLiving = new QCheckBox(QStringLiteral("hide living people"), this);
