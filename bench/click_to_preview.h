@@ -59,9 +59,9 @@ class ClickToPreview {
     QTemporaryDir temp_;
     test::ScriptedPlatform seams_;
     QtClipboard clipboard_;
-    Platform platform_{seams_.messages,   seams_.browser,     seams_.clock,     seams_.random,
-                       seams_.settings,   clipboard_,         seams_.processes, seams_.saveDialog,
-                       seams_.programEnd, seams_.printDialog, temp_.path()};
+    Platform platform_{seams_.messages,   seams_.browser,     seams_.clock,      seams_.random,
+                       seams_.settings,   clipboard_,         seams_.processes,  seams_.saveDialog,
+                       seams_.programEnd, seams_.printDialog, seams_.openDialog, temp_.path()};
     chart::PictureClipboard pictures_{clipboard_};
     chart::EngineFactory factory_{pictures_.sink()};
     NoRunningExcel lookup_;

@@ -16,6 +16,7 @@
 
 #include "app/generation_run.h"
 
+#include "app/family_open.h"
 #include "app/main_window.h"
 #include "app/temporary_folder.h"
 #include "chart/chart_job.h"
@@ -140,8 +141,12 @@ void GenerationRun::runGeneration(Form1& window) {
     // The chart, in an invisible instance of our own.
     trap.run(108, [&] { window.mousePointer().set(kPointerHourglass); });
     job.start();
-    job.layOut(window.Text1->text(), window.Text2->text(),
+    job.layOut(window.Text1->text(), window.Text2->text(), window.chartFill(),
                [&window](double number, double exponent) { return window.MyPower(number, exponent); });
+    if (!job.warnings().empty()) {
+        platform.messages.show(familyWarningsMessage(job.warnings()), kAppTitle, MsgIcon::Exclamation,
+                               MsgButtons::Ok, kAnswerOk);
+    }
     trap.run(198, [&] { window.mousePointer().set(kPointerDefault); });
 
     // A fresh name in the temporary folder, where the file is made for this run alone (owner-only, never

@@ -1,12 +1,21 @@
 #include "app/main_window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
+#include <QKeySequence>
 #include <QMouseEvent>
+#include <QShortcut>
+#include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "app/family_open.h"
 
 #include "chart/layout.h"
 #include "platform/error_report.h"
@@ -22,6 +31,10 @@ const QString kKeyText1 = QStringLiteral("Text1");
 const QString kKeyText2 = QStringLiteral("Text2");
 const QString kSampleName = QStringLiteral("Jonas Wexley");
 const QString kSampleGenerations = QStringLiteral("5");
+const QString kKeyFamilyFolder = QStringLiteral("FamilyFolder");
+const QString kFamilyFilter = QStringLiteral("Family Files (*.ged *.GED)");
+const QString kOpenFamilyTitle = QStringLiteral("Open Family File");
+constexpr int kMaxGenerations = 15;
 
 QFont inputFont() {
     QFont font(QStringLiteral("Arial"));
@@ -42,7 +55,8 @@ Form1::Form1(const Platform& platform, TemplateRun& run, QWidget* parent)
       SkinFramework1(std::make_unique<SkinFramework>()),
       platform_(platform),
       mousePointer_(*this),
-      run_(run) {
+      run_(run),
+      familyOpen_(std::make_unique<FamilyOpen>(*this)) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
 }
@@ -103,6 +117,13 @@ void Form1::buildControls() {
     connect(PushButton1, &PushButton::mouseMoved, this, [this] { PushButton1_MouseMove(); });
     connect(PushButton6, &PushButton::mouseMoved, this, [this] { PushButton6_MouseMove(); });
     connect(PushButton7, &PushButton::mouseMoved, this, [this] { PushButton7_MouseMove(); });
+
+    // The family file: no control of its own, only keys and drops.
+    setAcceptDrops(true);
+    auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(open, &QShortcut::activated, this, [this] { OpenFamilyFile(); });
+    auto* close = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
+    connect(close, &QShortcut::activated, this, [this] { CloseFamilyFile(); });
 }
 
 template <typename Body>
@@ -164,6 +185,24 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A file dropped on a text box opens it; its address is never pasted. Other drops stay the box's own.
+    if ((watched == Text1 || watched == Text2) &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->mimeData() != nullptr && drop->mimeData()->hasUrls()) {
+            const QString file = droppedFile(drop->mimeData());
+            if (file.isEmpty()) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                ReadFamilyFile(file);
+            }
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn) {
         if (watched == Text1) {
             Text1_GotFocus();
@@ -197,6 +236,10 @@ void Form1::Text2_GotFocus() {
 }
 
 void Form1::PushButton1_Click() {
+    if (familyBusy()) {
+        startPending_ = true;  // the chart is made once the family file is in
+        return;
+    }
     run_.start(*this);
 }
 
@@ -212,6 +255,7 @@ void Form1::PushButton6_Click() {
 
 void Form1::PushButton7_Click() {
     untrapped([this] {
+        CloseFamilyFile();
         Text1->setText(kSampleName);
         Text2->setText(kSampleGenerations);
     });
@@ -227,6 +271,124 @@ void Form1::PushButton6_MouseMove() {
 
 void Form1::PushButton7_MouseMove() {
     untrapped([this] { mousePointer_.onButtonHover(); });
+}
+
+QString Form1::droppedFile(const QMimeData* data) {
+    if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
+        return {};
+    }
+    return data->urls().front().toLocalFile();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (!file.isEmpty()) {
+        event->acceptProposedAction();
+        ReadFamilyFile(file);
+    }
+}
+
+void Form1::OpenFamilyFile() {
+    if (familyBusy()) {
+        return;
+    }
+    const QString path = platform_.openDialog.showOpen(kOpenFamilyTitle, kFamilyFilter,
+                                                       platform_.settings.read(kKeyFamilyFolder, {}));
+    if (path.isEmpty()) {
+        return;
+    }
+    platform_.settings.write(kKeyFamilyFolder, QFileInfo(path).absolutePath());
+    showSettingsWarning();
+    ReadFamilyFile(path);
+}
+
+void Form1::ReadFamilyFile(const QString& path) {
+    if (familyBusy()) {
+        return;
+    }
+    if (const QString refused = refusedFamilyFile(path); !refused.isEmpty()) {
+        platform_.messages.show(refused, kAppTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
+        familyFinished();
+        return;
+    }
+    familyOpen_->start(path, [this, path](FamilyOpen::Result result) {
+        if (result.file) {
+            familyRead(path, std::move(result.file));
+            return;
+        }
+        if (!result.cancelled) {
+            platform_.messages.show(QStringLiteral("The family file \"%1\" cannot be read.\r\n%2")
+                                        .arg(QFileInfo(path).fileName(), result.error),
+                                    kAppTitle, MsgIcon::Exclamation, MsgButtons::Ok, kAnswerOk);
+        }
+        familyFinished();
+    });
+}
+
+void Form1::familyRead(const QString& path, std::shared_ptr<const family::FamilyFile> file) {
+    picking_ = true;
+    const std::optional<PersonChoice> choice =
+        picker_->pick(*this, *file, preselectedPerson(*file, Text1->text()), hideLiving_);
+    if (choice && choice->person >= 0 && static_cast<std::size_t>(choice->person) < file->people.size()) {
+        // The person is fixed by record; the inputs take the name and the known depth as if typed.
+        family_ = std::move(file);
+        familyPath_ = path;
+        person_ = choice->person;
+        hideLiving_ = choice->hideLiving;
+        const family::Person& person = family_->people[static_cast<std::size_t>(person_)];
+        Text1->setText(QString::fromStdString(family::displayName(person)));
+        Text2->setText(QString::number(
+            std::min(family::knownDepth(*family_, person_, kMaxGenerations), kMaxGenerations)));
+        showFamilyTitle();
+    }
+    familyFinished();
+}
+
+void Form1::familyFinished() {
+    picking_ = false;
+    emit familyDone();
+    if (startPending_) {
+        startPending_ = false;
+        run_.start(*this);
+    }
+}
+
+void Form1::showFamilyTitle() {
+    if (!family_) {
+        setWindowTitle(kAppTitle);
+        return;
+    }
+    const family::Person& person = family_->people[static_cast<std::size_t>(person_)];
+    setWindowTitle(QStringLiteral("%1 - %2 - %3 (Ctrl+Shift+O for blank charts)")
+                       .arg(kAppTitle, QFileInfo(familyPath_).fileName(),
+                            QString::fromStdString(family::displayName(person))));
+}
+
+void Form1::CloseFamilyFile() {
+    if (familyBusy()) {
+        return;
+    }
+    family_.reset();
+    familyPath_.clear();
+    person_ = family::kNoPerson;
+    showFamilyTitle();
+}
+
+bool Form1::familyBusy() const {
+    return familyOpen_->busy() || picking_;
+}
+
+chart::ChartFill Form1::chartFill() const {
+    if (!family_) {
+        return {};
+    }
+    return {family_.get(), person_, hideLiving_, platform_.clock.currentYear()};
 }
 
 }  // namespace rw

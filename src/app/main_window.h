@@ -2,17 +2,22 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QString>
 #include <QWidget>
 #include <memory>
 
+#include "app/person_picker.h"
 #include "app/skin.h"
 #include "app/template_run.h"
+#include "chart/chart_fill.h"
 #include "platform/seams.h"
 #include "widgets/mouse_pointer.h"
 #include "widgets/push_button.h"
 
 namespace rw {
+
+class FamilyOpen;
 
 // Twips to pixels: 15 twips make one pixel at 96 dots per inch.
 constexpr int twips(int value) {
@@ -46,6 +51,19 @@ class Form1 : public QWidget {
 
     const Platform& platform() const { return platform_; }
 
+    // The family file. Ctrl+O (or a family file dropped anywhere on the window) reads one in the
+    // background, then the person picker fixes whose ancestors fill the chart; Ctrl+Shift+O or "Load
+    // Sample/Example Data" go back to blank charts.
+    void OpenFamilyFile();                     // Ctrl+O: the Open dialog, then the read
+    void ReadFamilyFile(const QString& path);  // a dropped file: read directly
+    void CloseFamilyFile();                    // Ctrl+Shift+O
+    bool familyBusy() const;                   // a read (or the picker after it) is under way
+    bool familyLoaded() const { return family_ != nullptr; }
+    // What "Start Creating Template" fills the chart with: blank without a family file.
+    chart::ChartFill chartFill() const;
+    // The picker the window asks (the dialog unless a test hands another one).
+    void setPersonPicker(PersonPicker& picker) { picker_ = &picker; }
+
     // Handlers. All but PushButton1_Click and PushButton6_Click run untrapped: a failure shows the run-time
     // error and ends the program.
     void Form_Load();
@@ -62,8 +80,14 @@ class Form1 : public QWidget {
     void PushButton6_MouseMove();
     void PushButton7_MouseMove();
 
+  signals:
+    // A family file read (and the picker answered) or failed: the window is ready again.
+    void familyDone();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -73,11 +97,27 @@ class Form1 : public QWidget {
     void buildControls();
     // Shows what the settings store has to tell the user, once; held back while the start-up fills the boxes.
     void showSettingsWarning();
+    void familyRead(const QString& path, std::shared_ptr<const family::FamilyFile> file);
+    void pickPerson();
+    void showFamilyTitle();
+    void familyFinished();
+    // The local file a drag brings, if it brings exactly one.
+    static QString droppedFile(const QMimeData* data);
 
     Platform platform_;
     MousePointerControl mousePointer_;
     TemplateRun& run_;
     bool holdSettingsWarning_ = false;
+
+    std::unique_ptr<FamilyOpen> familyOpen_;
+    DialogPersonPicker dialogPicker_;
+    PersonPicker* picker_ = &dialogPicker_;
+    bool picking_ = false;
+    bool startPending_ = false;  // "Start Creating Template" pressed during a read
+    std::shared_ptr<const family::FamilyFile> family_;
+    QString familyPath_;
+    family::PersonIndex person_ = family::kNoPerson;
+    bool hideLiving_ = false;
 };
 
 }  // namespace rw

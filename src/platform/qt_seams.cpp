@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -128,6 +129,10 @@ std::uint64_t QtClock::nanoseconds() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
 }
 
+int QtClock::currentYear() {
+    return QDate::currentDate().year();
+}
+
 double Mt64Random::next() {
     // The top 53 bits make a double in [0, 1) that never rounds up to 1.
     return static_cast<double>(engine_() >> 11) * (1.0 / 9007199254740992.0);
@@ -219,6 +224,17 @@ void configureSaveDialog(QFileDialog& dialog, const QString& title, const QStrin
 bool QtPrintDialog::choosePrinter(QPrinter& printer) {
     QPrintDialog dialog(&printer, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString QtOpenFileDialog::showOpen(const QString& title, const QString& filter, const QString& folder) {
+    QFileDialog dialog(QApplication::activeWindow(), title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 int pickedFilterIndex(const QFileDialog& dialog) {

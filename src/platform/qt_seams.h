@@ -39,6 +39,7 @@ class QtClock : public Clock {
   public:
     double secondsSinceMidnight() override;
     std::uint64_t nanoseconds() override;
+    int currentYear() override;
 };
 
 class Mt64Random : public RandomSource {
@@ -87,6 +88,11 @@ class QtSaveFileDialog : public SaveFileDialog {
                      int& filterIndex) override;
 };
 
+class QtOpenFileDialog : public OpenFileDialog {
+  public:
+    QString showOpen(const QString& title, const QString& filter, const QString& folder) override;
+};
+
 class QtPrintDialog : public PrintDialog {
   public:
     bool choosePrinter(QPrinter& printer) override;
@@ -110,12 +116,13 @@ struct QtPlatform {
     QtSaveFileDialog saveDialog;
     QtProgramEnd programEnd;
     QtPrintDialog printDialog;
+    QtOpenFileDialog openDialog;
     QString programFolder;
 
     QtPlatform();
     Platform platform() {
-        return Platform{messages,  browser,    clock,      random,      settings,     clipboard,
-                        processes, saveDialog, programEnd, printDialog, programFolder};
+        return Platform{messages,  browser,    clock,      random,      settings,   clipboard,
+                        processes, saveDialog, programEnd, printDialog, openDialog, programFolder};
     }
 };
 

@@ -42,6 +42,8 @@ class Clock {
     virtual double secondsSinceMidnight() = 0;
     // A fine-grained, steadily increasing count, for seeding.
     virtual std::uint64_t nanoseconds() = 0;
+    // Today's year, local time.
+    virtual int currentYear() = 0;
 };
 
 class RandomSource {
@@ -90,6 +92,14 @@ class SaveFileDialog {
                              int& filterIndex) = 0;
 };
 
+class OpenFileDialog {
+  public:
+    virtual ~OpenFileDialog() = default;
+    // Shows a modal Open dialog starting in `folder` (empty: the desktop's choice); returns the chosen full
+    // path of an existing file, or an empty string when cancelled. `filter` is in Qt's form.
+    virtual QString showOpen(const QString& title, const QString& filter, const QString& folder) = 0;
+};
+
 class PrintDialog {
   public:
     virtual ~PrintDialog() = default;
@@ -121,6 +131,7 @@ struct Platform {
     SaveFileDialog& saveDialog;
     ProgramEnd& programEnd;
     PrintDialog& printDialog;
+    OpenFileDialog& openDialog;
     QString programFolder;  // folder of the executable, no trailing separator
 };
 

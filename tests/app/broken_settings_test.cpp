@@ -67,7 +67,7 @@ TEST_F(BrokenSettings, EachCaseStartsTheWindowWithOneWarningAndTheInputs) {
             QtSettingsStore store(file);
             Platform p = seams.platform();
             Form1 f(Platform{p.messages, p.browser, p.clock, p.random, store, p.clipboard, p.processes,
-                             p.saveDialog, p.programEnd, p.printDialog, folder},
+                             p.saveDialog, p.programEnd, p.printDialog, p.openDialog, folder},
                     seams.run);
             f.Form_Load();
             ASSERT_EQ(seams.messages.shown.size(), 1u);

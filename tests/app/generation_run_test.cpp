@@ -69,6 +69,7 @@ TEST_F(GenerationRun, RunsInARowSaveUnderDifferentNamesAndReuseThePreview) {
                   platform.saveDialog,
                   platform.programEnd,
                   platform.printDialog,
+                  platform.openDialog,
                   platform.programFolder};
     Form1& f = makeForm(real, "Ada", "2");
     QSet<QString> names;

@@ -55,7 +55,9 @@ class ScriptedClock : public Clock {
   public:
     double secondsSinceMidnight() override { return seconds; }
     std::uint64_t nanoseconds() override { return nanos += nanoStep; }
+    int currentYear() override { return year; }
     double seconds = 43200.0;
+    int year = 2026;
     std::uint64_t nanos = 1'000'000'000;
     std::uint64_t nanoStep = 1'234'567;
 };
@@ -127,6 +129,25 @@ class ScriptedProcesses : public ProcessLookup {
     QStringList names;
 };
 
+// Answers each Open dialog with the next of `answers` (empty: cancelled), recording what was asked.
+class ScriptedOpenDialog : public OpenFileDialog {
+  public:
+    struct Asked {
+        QString title, filter, folder;
+    };
+    QString showOpen(const QString& title, const QString& filter, const QString& folder) override {
+        asked.push_back({title, filter, folder});
+        if (answers.empty()) {
+            return {};
+        }
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::vector<Asked> asked;
+    std::deque<QString> answers;
+};
+
 class ScriptedSaveDialog : public SaveFileDialog {
   public:
     QString showSave(const QString& title, const QString& filter, const QString& fileName,
@@ -195,14 +216,15 @@ struct ScriptedPlatform {
     MemoryClipboard clipboard;
     ScriptedProcesses processes;
     ScriptedSaveDialog saveDialog;
+    ScriptedOpenDialog openDialog;
     RecordingProgramEnd programEnd;
     ScriptedPrintDialog printDialog;
     QString programFolder;
     ScriptedTemplateRun run;
 
     Platform platform() {
-        return Platform{messages,  browser,    clock,      random,      settings,     clipboard,
-                        processes, saveDialog, programEnd, printDialog, programFolder};
+        return Platform{messages,  browser,    clock,      random,      settings,   clipboard,
+                        processes, saveDialog, programEnd, printDialog, openDialog, programFolder};
     }
 };
 
