@@ -306,10 +306,10 @@ TEST_F(PreviewWindowTest, ClosingEndsTheProgramThroughItsEventLoop) {
     // usual, handing the clipboard over) instead of the process ending inside the close.
     QtProgramEnd end;
     const Platform scripted = seams.platform();
-    const Platform platform{scripted.messages,    scripted.browser,      scripted.clock,
-                            scripted.random,      scripted.settings,     scripted.clipboard,
-                            scripted.processes,   scripted.saveDialog,   end,
-                            scripted.printDialog, scripted.programFolder};
+    const Platform platform{scripted.messages,    scripted.browser,    scripted.clock,
+                            scripted.random,      scripted.settings,   scripted.clipboard,
+                            scripted.processes,   scripted.saveDialog, end,
+                            scripted.printDialog, scripted.openDialog, scripted.programFolder};
     writeWorkbook();
     Form2 f(platform, &mainWindow);
     f.setAttribute(Qt::WA_DontShowOnScreen);
