@@ -16,7 +16,9 @@ namespace rw::preview {
 
 ChartPicture::~ChartPicture() = default;
 
-std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) {
+namespace {
+
+QByteArray readPictureFile(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
         throw Failure("File not found: " + path.toStdString());
@@ -25,10 +27,25 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) 
         throw Failure("The picture file " + path.toStdString() +
                       " cannot be read: " + file.errorString().toStdString());
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw Failure("The picture file " + path.toStdString() +
                       " cannot be read: " + file.errorString().toStdString());
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) {
+    return fromSvg(readPictureFile(path));
+}
+
+std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path, const QByteArray& knownSvg,
+                                                           const sheet::picture::Shapes& knownShapes) {
+    const QByteArray bytes = readPictureFile(path);
+    if (!knownSvg.isEmpty() && bytes == knownSvg) {
+        return fromShapes(knownShapes);  // the file holds the picture these shapes were written as
     }
     return fromSvg(bytes);
 }

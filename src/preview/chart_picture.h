@@ -14,6 +14,10 @@
 class QPainter;
 class QSvgRenderer;
 
+namespace rw::sheet::picture {
+struct Shapes;
+}
+
 namespace rw::preview {
 
 // The chart picture the preview shows: a vector drawing, painted at any scale and only where it is exposed.
@@ -33,6 +37,12 @@ class ChartPicture {
     static std::shared_ptr<const ChartPicture> fromFile(const QString& path);
     // The same for picture bytes already in memory.
     static std::shared_ptr<const ChartPicture> fromSvg(const QByteArray& svg);
+    // The picture of a range straight from its shapes, without SVG in between.
+    static std::shared_ptr<const ChartPicture> fromShapes(const sheet::picture::Shapes& shapes);
+    // Reads the picture file as fromFile does; when the file holds exactly `knownSvg`, the picture is made
+    // from `knownShapes` (what that SVG was written from) instead of reading the SVG again.
+    static std::shared_ptr<const ChartPicture> fromFile(const QString& path, const QByteArray& knownSvg,
+                                                        const sheet::picture::Shapes& knownShapes);
 
     // Size in pixels at factor 1.
     QSize size() const { return size_; }
