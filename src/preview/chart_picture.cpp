@@ -81,21 +81,27 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
     }
     thread_local std::vector<std::uint32_t> visible;
     visibleItems(area, visible);
-    if (visible.empty()) {
+    if (visible.empty() && gridX_.empty() && gridY_.empty()) {
         return;
     }
     painter.save();
     const QPaintDevice* device = painter.device();
     const double dpi = device != nullptr ? device->logicalDpiY() : 96.0;
     std::vector<std::optional<QFont>> fonts(fonts_.size());
-    std::optional<bool> antialiased;
+    int antialiased = -1;  // unknown, off, on
     auto setAntialiasing = [&](bool on) {
-        if (antialiased != on) {
+        if (antialiased != int{on}) {
             painter.setRenderHint(QPainter::Antialiasing, on);
-            antialiased = on;
+            antialiased = int{on};
         }
     };
+    bool gridDone = gridX_.empty() && gridY_.empty();
     for (std::uint32_t i : visible) {
+        if (!gridDone && i >= gridAfter_) {
+            paintGridlines(painter, area);
+            antialiased = -1;
+            gridDone = true;
+        }
         const Item& item = items_[i];
         switch (item.kind) {
             case Kind::Rect:
@@ -154,6 +160,9 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
                 break;
             }
         }
+    }
+    if (!gridDone) {
+        paintGridlines(painter, area);
     }
     painter.restore();
 }

@@ -48,7 +48,7 @@ class ChartPicture {
     QSize size() const { return size_; }
     // True when the picture was read into the display list (false: Qt's SVG renderer draws it).
     bool isDisplayList() const { return renderer_ == nullptr; }
-    std::size_t elementCount() const { return items_.size(); }
+    std::size_t elementCount() const { return items_.size() + gridX_.size() + gridY_.size(); }
 
     // Paints the part of the picture inside `area` (picture pixels at factor 1) with the painter's current
     // transformation, which maps picture pixels to the device.
@@ -100,6 +100,15 @@ class ChartPicture {
     static constexpr double kBand = 256.0;
     std::vector<std::uint32_t> bucketStart_;  // size buckets + 1, offsets into bucketItems_
     std::vector<std::uint32_t> bucketItems_;
+
+    // A range's gridlines, kept as positions rather than items (a tall chart has tens of thousands): grey,
+    // one pixel, crisp, the vertical ones at x + 0.5 down the whole picture, the horizontal ones at y + 0.5
+    // across it. They are painted after the first `gridAfter_` items, before the rest.
+    void paintGridlines(QPainter& painter, const QRectF& area) const;
+    std::vector<std::int32_t> gridX_;
+    std::vector<std::int32_t> gridY_;
+    std::size_t gridAfter_ = 0;
+    QRgb gridColor_ = 0;
 
     std::unique_ptr<QSvgRenderer> renderer_;
 };

@@ -1,3 +1,5 @@
+#include <QPainter>
+#include <QPen>
 #include <QString>
 #include <QSvgRenderer>
 #include <algorithm>
@@ -46,8 +48,7 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
     std::shared_ptr<ChartPicture> picture(new ChartPicture());
     ChartPicture& p = *picture;
     p.size_ = QSize(shapes.width, shapes.height);
-    const std::size_t lines = shapes.gridColumns.size() + shapes.gridRows.size() + shapes.horizontal.size() +
-                              shapes.vertical.size();
+    const std::size_t lines = shapes.horizontal.size() + shapes.vertical.size();
     p.items_.reserve(1 + lines + shapes.fills.size() + shapes.texts.size());
     p.points_.reserve(2 * lines);
 
@@ -85,13 +86,10 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
 
     rect(QRectF(0, 0, shapes.width, shapes.height), opaque(sheet::picture::packed(sheet::kBackgroundColor)));
     if (shapes.gridlines) {
-        const QRgb grid = opaque(sheet::picture::packed(sheet::kGridlineColor));
-        for (const std::int32_t x : shapes.gridColumns) {
-            line(QPointF(x + 0.5, 0), QPointF(x + 0.5, shapes.height), grid, 1.0);
-        }
-        for (const std::int32_t y : shapes.gridRows) {
-            line(QPointF(0, y + 0.5), QPointF(shapes.width, y + 0.5), grid, 1.0);
-        }
+        p.gridColor_ = opaque(sheet::picture::packed(sheet::kGridlineColor));
+        p.gridX_ = shapes.gridColumns;
+        p.gridY_ = shapes.gridRows;
+        p.gridAfter_ = p.items_.size();
     }
     for (const FillRect& r : shapes.fills) {
         rect(QRectF(r.x, r.y, r.w, r.h), opaque(r.rgb));
@@ -153,6 +151,34 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
         return fromSvg(QByteArray::fromStdString(sheet::pictureSvg(shapes)));
     }
     return picture;
+}
+
+void ChartPicture::paintGridlines(QPainter& painter, const QRectF& area) const {
+    if (gridX_.empty() && gridY_.empty()) {
+        return;
+    }
+    // Where an item's box would be: the line widened by four times its width all round.
+    constexpr double kReach = 4.0;
+    const auto first = [](const std::vector<std::int32_t>& at, double low) {
+        return std::lower_bound(at.begin(), at.end(), low - kReach - 1.0,
+                                [](std::int32_t v, double bound) { return v < bound; });
+    };
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(gridColor_), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    const auto draw = [&](QPointF from, QPointF to) {
+        const QPointF line[] = {from, to};
+        if (QRectF(from, to).adjusted(-kReach, -kReach, kReach, kReach).intersects(area)) {
+            painter.drawPolyline(line, 2);
+        }
+    };
+    const double w = size_.width();
+    const double h = size_.height();
+    for (auto x = first(gridX_, area.left()); x != gridX_.end() && *x - kReach - 1.0 <= area.right(); ++x) {
+        draw(QPointF(*x + 0.5, 0), QPointF(*x + 0.5, h));
+    }
+    for (auto y = first(gridY_, area.top()); y != gridY_.end() && *y - kReach - 1.0 <= area.bottom(); ++y) {
+        draw(QPointF(0, *y + 0.5), QPointF(w, *y + 0.5));
+    }
 }
 
 }  // namespace rw::preview
