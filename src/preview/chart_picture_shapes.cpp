@@ -103,18 +103,21 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
         line(QPointF(x, s.from), QPointF(x, s.to), opaque(s.rgb), s.width);
     }
 
-    std::vector<std::uint32_t> fontOf(shapes.fonts.size(), 0);
-    for (std::size_t i = 0; i < shapes.fonts.size(); ++i) {
-        const sheet::Font& f = shapes.fonts[i];
-        FontStyle style{familyOf(f.name), sheet::picture::hundredths(f.heightTwips / 15.0),
+    const auto fontIndex = [&](const sheet::Font& f, double scale) {
+        FontStyle style{familyOf(f.name), sheet::picture::hundredths(f.heightTwips / 15.0 * scale),
                         f.bold ? 700 : 400};
         const auto same = std::find_if(p.fonts_.begin(), p.fonts_.end(), [&](const FontStyle& g) {
             return g.family == style.family && g.pixelSize == style.pixelSize && g.weight == style.weight;
         });
-        fontOf[i] = static_cast<std::uint32_t>(same - p.fonts_.begin());
+        const auto index = static_cast<std::uint32_t>(same - p.fonts_.begin());
         if (same == p.fonts_.end()) {
             p.fonts_.push_back(std::move(style));
         }
+        return index;
+    };
+    std::vector<std::uint32_t> fontOf(shapes.fonts.size(), 0);
+    for (std::size_t i = 0; i < shapes.fonts.size(); ++i) {
+        fontOf[i] = fontIndex(shapes.fonts[i], 1.0);
     }
     for (const sheet::picture::TextItem& t : shapes.texts) {
         const QString text =
@@ -126,10 +129,11 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
         item.kind = Kind::Text;
         item.filled = true;
         item.fill = opaque(t.rgb);
-        item.shape = QRectF(t.x, t.y, 0, 0);
+        // The anchor, and the width a shrink-to-fit text keeps within as the shape's width (0: none).
+        item.shape = QRectF(t.x, t.y, std::max(0.0, sheet::picture::hundredths(t.fitWidth)), 0);
         item.first = static_cast<std::uint32_t>(p.texts_.size());
         p.texts_.push_back(text);
-        item.font = fontOf[t.font];
+        item.font = t.fontScale == 1 ? fontOf[t.font] : fontIndex(shapes.fonts[t.font], t.fontScale);
         item.anchor = t.anchor == 'm' ? Anchor::Middle : t.anchor == 'e' ? Anchor::End : Anchor::Start;
         // Generous box: glyphs are at most about one em wide, and reach an em and a half around the anchor.
         const double em = p.fonts_[item.font].pixelSize;

@@ -93,6 +93,10 @@ struct TextItem {
     std::uint32_t rgb;
     char anchor;  // 's'tart, 'm'iddle, 'e'nd
     std::string text;
+    // Shrink to fit: the width the text must keep within (0: none), and the font scale that makes it do so
+    // by the engine's measure. A painter that measures the face it has shrinks further when it must.
+    double fitWidth = 0;
+    double fontScale = 1;
 };
 
 // The whole picture of a range, built once from the worksheet: what the SVG is written from and what the

@@ -411,12 +411,15 @@ void writeTexts(SvgOut& out, const picture::Shapes& p) {
             .raw(", ")
             .raw(kFallbackFontFamily)
             .raw("\" font-size=\"")
-            .dec(font.heightTwips / 15.0)
+            .dec(font.heightTwips / 15.0 * t.fontScale)
             .raw("\" font-weight=\"")
             .raw(font.bold ? "700" : "400")
             .raw("\" fill=\"")
             .color(t.rgb)
             .raw("\"");
+        if (t.fitWidth > 0) {
+            out.raw(" textLength=\"").dec(t.fitWidth).raw("\" lengthAdjust=\"spacingAndGlyphs\"");
+        }
         if (t.anchor == 'm') {
             out.raw(" text-anchor=\"middle\"");
         } else if (t.anchor == 'e') {
