@@ -58,6 +58,26 @@ void BM_RenderFifteenGenerations(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderFifteenGenerations)->Unit(benchmark::kMillisecond);
 
+// The two halves of the above: the shapes, and their SVG text.
+void BM_ShapesFifteenGenerations(benchmark::State& state) {
+    const EngineChart& c = chart(15);
+    for (auto _ : state) {
+        const rw::sheet::picture::Shapes shapes = rw::sheet::rangeShapes(*c.sheet, c.range);
+        benchmark::DoNotOptimize(shapes.fills.data());
+    }
+}
+BENCHMARK(BM_ShapesFifteenGenerations)->Unit(benchmark::kMillisecond);
+
+void BM_SvgFromShapesFifteenGenerations(benchmark::State& state) {
+    const EngineChart& c = chart(15);
+    const rw::sheet::picture::Shapes shapes = rw::sheet::rangeShapes(*c.sheet, c.range);
+    for (auto _ : state) {
+        const std::string svg = rw::sheet::pictureSvg(shapes);
+        benchmark::DoNotOptimize(svg.data());
+    }
+}
+BENCHMARK(BM_SvgFromShapesFifteenGenerations)->Unit(benchmark::kMillisecond);
+
 void BM_CopyPictureFifteenGenerations(benchmark::State& state) {
     const EngineChart& c = chart(15);
     rw::test::MemoryClipboard clipboard;

@@ -12,6 +12,8 @@
 #include "preview/chart_picture.h"
 #include "preview/preview_window.h"
 #include "preview/test_pictures.h"
+#include "spreadsheet/picture_sheets.h"
+#include "spreadsheet/range_picture.h"
 #include "support/scripted_seams.h"
 
 namespace {
@@ -35,6 +37,30 @@ void BM_ReadChartPicture(benchmark::State& state) {
     state.counters["MB"] = svg.size() / 1e6;
 }
 BENCHMARK(BM_ReadChartPicture)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
+
+// The display list of the real chart: made from the sheet's shapes, against reading their SVG back.
+void pictureOfSheet(benchmark::State& state, bool throughSvg) {
+    rw::sheet::Workbook book;
+    rw::sheet::Worksheet& ws = book.sheet(0);
+    rw::test::buildChart(ws, "Ann", static_cast<int>(state.range(0)));
+    const rw::sheet::picture::Shapes shapes = rw::sheet::rangeShapes(ws, ws.usedRange());
+    const QByteArray svg = QByteArray::fromStdString(rw::sheet::pictureSvg(shapes));
+    std::size_t elements = 0;
+    for (auto _ : state) {
+        elements = (throughSvg ? rw::preview::ChartPicture::fromSvg(svg)
+                               : rw::preview::ChartPicture::fromShapes(shapes))
+                       ->elementCount();
+    }
+    state.counters["elements"] = static_cast<double>(elements);
+}
+void BM_DisplayListFromShapes(benchmark::State& state) {
+    pictureOfSheet(state, false);
+}
+void BM_DisplayListFromSvg(benchmark::State& state) {
+    pictureOfSheet(state, true);
+}
+BENCHMARK(BM_DisplayListFromShapes)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DisplayListFromSvg)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
 
 // A prepared preview at `zoom`, scrolled to the middle; each iteration repaints the whole viewport.
 void repaintViewport(benchmark::State& state, int generations, float zoom) {

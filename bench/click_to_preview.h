@@ -10,6 +10,7 @@
 
 #include "app/generation_run.h"
 #include "app/main_window.h"
+#include "chart/excel1.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
@@ -33,6 +34,8 @@ class ClickToPreview {
         chart::registerPictureFonts();
         factory_.setNewSheetPageSetup(chart::chartPageSetup());
         factory_.setPrintAreaOverUsedRange(true);
+        factory_.setSaveAs(chart::Excel1::saveScratchWorkbook);
+        run_.setPictures(pictures_);
         form_.Text1->setText(QStringLiteral("Jonas Wexley"));
         form_.Text2->setText(QString::number(generations));
         form_.show();

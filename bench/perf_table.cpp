@@ -3,11 +3,15 @@
 //   perf_table render  N WORKBOOK   reopen WORKBOOK in a new instance and write the picture of its used range
 //   perf_table preview N            "Start Creating Template", from the click to the preview shown and
 //   painted
-// Prints "<seconds> <peak MB>". bench/perf_table.sh runs the steps and prints the README's table.
+//   perf_table soak    N RUNS       RUNS clicks in one window, each to the preview and "< Back" again;
+//                                   one line per run: "<seconds> <resident MB>"
+// Prints "<seconds> <peak MB>". bench/perf_table.sh runs the steps and prints the README's table. The steps
+// run headless unless QT_QPA_PLATFORM names a platform (xcb under Xvfb, say).
 #include <sys/resource.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QList>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -75,14 +79,41 @@ double clickToPreview(int generations) {
     return seconds;
 }
 
+double residentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+void soak(int generations, int runs) {
+    rw::bench::ClickToPreview run(generations);
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        const bool shown = run.click();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (!shown) {
+            std::fprintf(stderr, "perf_table: run %d did not end in the preview\n", i + 1);
+            std::exit(1);
+        }
+        std::printf("%.3f %.1f\n", seconds, residentMegabytes());
+        std::fflush(stdout);
+        run.back();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: perf_table save|render|preview GENERATIONS [WORKBOOK]\n");
+        std::fprintf(stderr, "usage: perf_table save|render|preview|soak GENERATIONS [WORKBOOK|RUNS]\n");
         return 2;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     const QString step = QString::fromLocal8Bit(argv[1]);
     const int generations = std::atoi(argv[2]);
@@ -91,6 +122,11 @@ int main(int argc, char** argv) {
     rw::test::MemoryClipboard clipboard;
 
     double seconds = 0;
+    if (step == QLatin1String("soak")) {
+        soak(generations, argc > 3 ? std::atoi(argv[3]) : 20);
+        std::printf("peak %.1f MB\n", peakMegabytes());
+        return 0;
+    }
     if (step == QLatin1String("preview")) {
         seconds = clickToPreview(generations);
     } else if (step == QLatin1String("save") && !workbook.isEmpty()) {

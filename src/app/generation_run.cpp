@@ -23,11 +23,13 @@
 #include "chart/excel1.h"
 #include "chart/layout.h"
 #include "chart/number_parse.h"
+#include "chart/picture_clipboard.h"
 #include "platform/checked.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
 #include "platform/file_names.h"
 #include "platform/safe_file.h"
+#include "preview/chart_picture.h"
 #include "preview/preview_window.h"
 #include "widgets/main_routines.h"
 
@@ -196,6 +198,9 @@ void GenerationRun::runGeneration(Form1& window) {
     trap.run(230, [&] { excel2 = chart::Excel1::openExcelWorkbook(factory, path); });
     trap.run(232, [&] { window.mousePointer().set(kPointerHourglass); });
     trap.run(234, [&] { workbook2 = excel2.get("Workbooks", {excel2.get("Workbooks").value("Count")}); });
+    if (pictures_ != nullptr) {
+        pictures_->forget();  // only a picture this run takes may stand in for its file
+    }
     trap.run(236, [&] {
         chart::Excel1::saveCellsActivesheet(workbook2, picturePath, platform.messages, platform.clipboard);
     });
@@ -205,7 +210,7 @@ void GenerationRun::runGeneration(Form1& window) {
     trap.run(244, [&] { window.mousePointer().set(kPointerDefault); });
 
     // The hand-over: the preview window takes the picture and the workbook, and replaces this window.
-    trap.run(246, [&] { preview().loadCanvasPicture(picturePath); });
+    trap.run(246, [&] { loadPicture(preview(), picturePath); });
     trap.run(248, [&] { preview().setExcelFile(path); });
     trap.run(250, [&] { preview().show(); });
     trap.run(252, [&] { window.hide(); });
@@ -215,6 +220,24 @@ void GenerationRun::runGeneration(Form1& window) {
         safefile::keepOnStopSignal(QFile::encodeName(picturePath).toStdString());
         safefile::keepOnStopSignal(QFile::encodeName(pictureFolder).toStdString());
     }
+}
+
+void GenerationRun::loadPicture(Form2& preview, const QString& picturePath) {
+    if (pictures_ == nullptr || !pictures_->lastCopied().shapes) {
+        preview.loadCanvasPicture(picturePath);
+        return;
+    }
+    // The snapshot's shapes are let go with the hand-over (the clipboard keeps its own copy of the SVG).
+    const chart::PictureClipboard::Copied copied = pictures_->lastCopied();
+    pictures_->forget();
+    std::shared_ptr<const preview::ChartPicture> picture;
+    try {
+        picture = preview::ChartPicture::fromFile(picturePath, copied.svg, *copied.shapes);
+    } catch (...) {
+        preview.setCanvasPicture(nullptr);
+        throw;
+    }
+    preview.setCanvasPicture(std::move(picture));
 }
 
 }  // namespace rw

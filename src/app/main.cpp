@@ -6,6 +6,7 @@
 #include "app/generation_run.h"
 #include "app/main_window.h"
 #include "chart/active_object.h"
+#include "chart/excel1.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     rw::chart::EngineFactory factory(pictures.sink());
     factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
     factory.setPrintAreaOverUsedRange(true);
+    factory.setSaveAs(rw::chart::Excel1::saveScratchWorkbook);  // it saves the run's temporary workbook only
     rw::chart::RunningExcelLookup lookup(platform.processes);
 
     std::unique_ptr<rw::Form2> preview;  // loaded by the first run that reaches it, then reused
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
         }
         return *preview;
     });
+    run.setPictures(pictures);
     rw::Form1 form(platform.platform(), run);
     form.Form_Load();
     form.show();

@@ -7,6 +7,8 @@
 #include "chart/picture_clipboard.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
+#include "platform/safe_file.h"
+#include "spreadsheet/xls_codec.h"
 
 namespace rw::chart::Excel1 {
 
@@ -73,8 +75,12 @@ void saveCellsActivesheet(Dispatch workbook, QString path, MessageBoxes& boxes, 
         if (picture.isEmpty()) {
             throw Failure("Invalid picture");
         }
-        writePictureFile(path, picture);
+        writePictureFile(path, picture, safefile::Flush::NotNeeded);
     });
+}
+
+void saveScratchWorkbook(const sheet::Workbook& workbook, const std::string& path) {
+    safefile::replace(path, sheet::encodeWorkbook(workbook), safefile::Flush::NotNeeded);
 }
 
 }  // namespace rw::chart::Excel1

@@ -67,14 +67,16 @@ QByteArray rasterisePicture(const QByteArray& svg, QSize size, qint64 maxPixels)
 }
 
 void PictureClipboard::copy(const sheet::Worksheet& sheet, const sheet::CellRange& range) {
+    last_ = {};
     sheet::RangePicture picture = sheet::renderRangePicture(sheet, range);
     QByteArray svg = QByteArray::fromStdString(picture.svg);
-    picture.svg.clear();
+    picture.svg = std::string();
     const QByteArray png = rasterisePicture(svg, QSize(picture.width, picture.height));
     clipboard_.setPicture(svg, png);
+    last_ = {svg, std::move(picture.shapes)};
 }
 
-void writePictureFile(const QString& path, const QByteArray& bytes) {
+void writePictureFile(const QString& path, const QByteArray& bytes, safefile::Flush flush) {
     auto fail = [&](const QString& why) {
         throw Failure(QStringLiteral("Cannot write the picture file %1: %2").arg(path, why).toStdString());
     };
@@ -84,7 +86,8 @@ void writePictureFile(const QString& path, const QByteArray& bytes) {
     try {
         safefile::replace(QFile::encodeName(path).toStdString(),
                           std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                    static_cast<std::size_t>(bytes.size())));
+                                    static_cast<std::size_t>(bytes.size())),
+                          flush);
     } catch (const safefile::Error& e) {
         fail(QString::fromStdString(e.reason()));
     }

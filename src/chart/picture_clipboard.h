@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QSize>
 #include <QString>
+#include <memory>
 
 #include "chart/excel_binding.h"
+#include "platform/safe_file.h"
 #include "platform/seams.h"
+#include "spreadsheet/picture_shapes.h"
 #include "spreadsheet/worksheet.h"
 
 // The picture of a cell range on the clipboard and in files: the engine's CopyPicture lands here.
@@ -36,6 +39,16 @@ class PictureClipboard {
     explicit PictureClipboard(Clipboard& clipboard) : clipboard_(clipboard) {}
 
     void copy(const sheet::Worksheet& sheet, const sheet::CellRange& range);
+
+    // The last picture copied: the SVG put on the clipboard and the shapes it was written from, so that
+    // whoever finds that same SVG again (in a file written from the clipboard) can draw the shapes instead
+    // of reading the text back. Empty before the first copy and after forget().
+    struct Copied {
+        QByteArray svg;
+        std::shared_ptr<const sheet::picture::Shapes> shapes;
+    };
+    const Copied& lastCopied() const { return last_; }
+    void forget() { last_ = {}; }
     // The hook to hand to EngineFactory; it refers to this object, which must outlive the factory.
     EngineFactory::PictureSink sink() {
         return [this](const sheet::Worksheet& s, const sheet::CellRange& r) { copy(s, r); };
@@ -43,11 +56,14 @@ class PictureClipboard {
 
   private:
     Clipboard& clipboard_;
+    Copied last_;
 };
 
 // Writes bytes to `path` in one step (safefile::replace), so a failed write leaves the old file as it was.
 // Fails with a description naming the path and the system's reason.
-void writePictureFile(const QString& path, const QByteArray& bytes);
+// A scratch file that the program deletes again itself need not wait for the disk (safefile::Flush).
+void writePictureFile(const QString& path, const QByteArray& bytes,
+                      safefile::Flush flush = safefile::Flush::ToDisk);
 
 // Writes the picture (SVG) of a range, or of the sheet's used range, to `path` (safely, as above); for the
 // command-line tool. Fails with a description.

@@ -347,8 +347,8 @@ class NewFile {
 
     // Flushes the data and moves the file over `name` in the folder; `targetAbsent` says nothing was there
     // when the write began, so nothing that turned up since is replaced unseen.
-    void moveOver(const std::string& name, bool targetAbsent) {
-        if (::fsync(fd_.get()) != 0) {
+    void moveOver(const std::string& name, bool targetAbsent, Flush flush) {
+        if (flush == Flush::ToDisk && ::fsync(fd_.get()) != 0) {
             fail(target_, errno);
         }
         const SignalsHeld held;
@@ -433,10 +433,19 @@ Error::Error(const std::filesystem::path& path, std::string reason, int error)
       error_(error) {}
 
 void replace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-    replace(target, [bytes](Output& out) { out.write(bytes); });
+    replace(target, bytes, Flush::ToDisk);
 }
 
-void replace(const std::filesystem::path& given, const Writer& writer) {
+void replace(const std::filesystem::path& target, const Writer& writer) {
+    replace(target, writer, Flush::ToDisk);
+}
+
+void replace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes, Flush flush) {
+    replace(
+        target, [bytes](Output& out) { out.write(bytes); }, flush);
+}
+
+void replace(const std::filesystem::path& given, const Writer& writer, Flush flush) {
     if (given.filename().empty()) {
         refuse(given, "no file name");
     }
@@ -476,10 +485,12 @@ void replace(const std::filesystem::path& given, const Writer& writer) {
     if (::fchmod(file.fd(), mode) != 0) {
         fail(given, errno);
     }
-    file.moveOver(name, !before.present);
+    file.moveOver(name, !before.present, flush);
     // The move itself reaches the disk with the folder. A folder that cannot be flushed (some file systems
     // refuse) does not undo a replace that has happened.
-    ::fsync(folder.get());
+    if (flush == Flush::ToDisk) {
+        ::fsync(folder.get());
+    }
 }
 
 std::filesystem::path createExclusive(const std::filesystem::path& folder,

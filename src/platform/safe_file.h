@@ -61,6 +61,13 @@ using Writer = std::function<void(Output&)>;
 void replace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 void replace(const std::filesystem::path& target, const Writer& writer);
 
+// Whether replace() waits for the disk. Files the user keeps are flushed. A scratch file that the program
+// deletes again itself may skip that wait: it still never shows half-written under its name, but after a
+// crash of the whole system it may hold its old bytes or none.
+enum class Flush : bool { ToDisk, NotNeeded };
+void replace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes, Flush flush);
+void replace(const std::filesystem::path& target, const Writer& writer, Flush flush);
+
 // Creates an empty file in `folder` under the name `nextName` gives (a plain name, no separator), for its
 // owner only and never through a link; while the name is taken (by anything, a dangling link included) a
 // new one is drawn, at most `maxDraws` times in all. Returns the path of the created file. When every name

@@ -16,7 +16,9 @@ namespace rw::preview {
 
 ChartPicture::~ChartPicture() = default;
 
-std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) {
+namespace {
+
+QByteArray readPictureFile(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
         throw Failure("File not found: " + path.toStdString());
@@ -25,10 +27,25 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) 
         throw Failure("The picture file " + path.toStdString() +
                       " cannot be read: " + file.errorString().toStdString());
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw Failure("The picture file " + path.toStdString() +
                       " cannot be read: " + file.errorString().toStdString());
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) {
+    return fromSvg(readPictureFile(path));
+}
+
+std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path, const QByteArray& knownSvg,
+                                                           const sheet::picture::Shapes& knownShapes) {
+    const QByteArray bytes = readPictureFile(path);
+    if (!knownSvg.isEmpty() && bytes == knownSvg) {
+        return fromShapes(knownShapes);  // the file holds the picture these shapes were written as
     }
     return fromSvg(bytes);
 }
@@ -64,21 +81,27 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
     }
     thread_local std::vector<std::uint32_t> visible;
     visibleItems(area, visible);
-    if (visible.empty()) {
+    if (visible.empty() && gridX_.empty() && gridY_.empty()) {
         return;
     }
     painter.save();
     const QPaintDevice* device = painter.device();
     const double dpi = device != nullptr ? device->logicalDpiY() : 96.0;
     std::vector<std::optional<QFont>> fonts(fonts_.size());
-    std::optional<bool> antialiased;
+    int antialiased = -1;  // unknown, off, on
     auto setAntialiasing = [&](bool on) {
-        if (antialiased != on) {
+        if (antialiased != int{on}) {
             painter.setRenderHint(QPainter::Antialiasing, on);
-            antialiased = on;
+            antialiased = int{on};
         }
     };
+    bool gridDone = gridX_.empty() && gridY_.empty();
     for (std::uint32_t i : visible) {
+        if (!gridDone && i >= gridAfter_) {
+            paintGridlines(painter, area);
+            antialiased = -1;
+            gridDone = true;
+        }
         const Item& item = items_[i];
         switch (item.kind) {
             case Kind::Rect:
@@ -161,6 +184,9 @@ void ChartPicture::paint(QPainter& painter, const QRectF& area) const {
                 break;
             }
         }
+    }
+    if (!gridDone) {
+        paintGridlines(painter, area);
     }
     painter.restore();
 }

@@ -14,6 +14,10 @@
 class QPainter;
 class QSvgRenderer;
 
+namespace rw::sheet::picture {
+struct Shapes;
+}
+
 namespace rw::preview {
 
 // The chart picture the preview shows: a vector drawing, painted at any scale and only where it is exposed.
@@ -33,12 +37,18 @@ class ChartPicture {
     static std::shared_ptr<const ChartPicture> fromFile(const QString& path);
     // The same for picture bytes already in memory.
     static std::shared_ptr<const ChartPicture> fromSvg(const QByteArray& svg);
+    // The picture of a range straight from its shapes, without SVG in between.
+    static std::shared_ptr<const ChartPicture> fromShapes(const sheet::picture::Shapes& shapes);
+    // Reads the picture file as fromFile does; when the file holds exactly `knownSvg`, the picture is made
+    // from `knownShapes` (what that SVG was written from) instead of reading the SVG again.
+    static std::shared_ptr<const ChartPicture> fromFile(const QString& path, const QByteArray& knownSvg,
+                                                        const sheet::picture::Shapes& knownShapes);
 
     // Size in pixels at factor 1.
     QSize size() const { return size_; }
     // True when the picture was read into the display list (false: Qt's SVG renderer draws it).
     bool isDisplayList() const { return renderer_ == nullptr; }
-    std::size_t elementCount() const { return items_.size(); }
+    std::size_t elementCount() const { return items_.size() + gridX_.size() + gridY_.size(); }
 
     // Paints the part of the picture inside `area` (picture pixels at factor 1) with the painter's current
     // transformation, which maps picture pixels to the device.
@@ -90,6 +100,15 @@ class ChartPicture {
     static constexpr double kBand = 256.0;
     std::vector<std::uint32_t> bucketStart_;  // size buckets + 1, offsets into bucketItems_
     std::vector<std::uint32_t> bucketItems_;
+
+    // A range's gridlines, kept as positions rather than items (a tall chart has tens of thousands): grey,
+    // one pixel, crisp, the vertical ones at x + 0.5 down the whole picture, the horizontal ones at y + 0.5
+    // across it. They are painted after the first `gridAfter_` items, before the rest.
+    void paintGridlines(QPainter& painter, const QRectF& area) const;
+    std::vector<std::int32_t> gridX_;
+    std::vector<std::int32_t> gridY_;
+    std::size_t gridAfter_ = 0;
+    QRgb gridColor_ = 0;
 
     std::unique_ptr<QSvgRenderer> renderer_;
 };

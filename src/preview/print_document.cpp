@@ -19,11 +19,10 @@ namespace {
 
 // One band of rows, as printed: the cells without gridlines. Returns the height drawn, in sheet pixels.
 double paintBand(QPainter& painter, const sheet::Worksheet& sheet, const sheet::CellRange& rows) {
-    const sheet::RangePicture picture = sheet::renderRangePicture(sheet, rows, false);
-    const std::shared_ptr<const ChartPicture> drawing =
-        ChartPicture::fromSvg(QByteArray::fromStdString(picture.svg));
-    drawing->paint(painter, QRectF(0, 0, picture.width, picture.height));
-    return picture.height;
+    const sheet::picture::Shapes shapes = sheet::rangeShapes(sheet, rows, false);
+    const std::shared_ptr<const ChartPicture> drawing = ChartPicture::fromShapes(shapes);
+    drawing->paint(painter, QRectF(0, 0, shapes.width, shapes.height));
+    return shapes.height;
 }
 
 void paintHeaderFooter(QPainter& painter, const PrintLayout& layout, const std::string& code, double y,

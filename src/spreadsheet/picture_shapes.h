@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,7 +36,7 @@ struct Stroke {
 // the strokes that came out of order.
 class StrokeSet {
   public:
-    explicit StrokeSet(std::size_t slots) : last_(slots, kNone) {}
+    explicit StrokeSet(std::size_t slotCount) : last_(slotCount, kNone) {}
 
     void add(std::size_t slot, const Stroke& s) {
         std::size_t& last = last_[slot];
@@ -87,8 +88,8 @@ class StrokeSet {
 };
 
 struct TextItem {
-    double x, y;
-    const Font* font;
+    double x, y;         // the anchor, on the baseline, in pixels to two decimals
+    std::uint32_t font;  // index into Shapes::fonts
     std::uint32_t rgb;
     char anchor;  // 's'tart, 'm'iddle, 'e'nd
     std::string text;
@@ -97,5 +98,32 @@ struct TextItem {
     double fitWidth = 0;
     double fontScale = 1;
 };
+
+// The whole picture of a range, built once from the worksheet: what the SVG is written from and what the
+// preview and the printed pages paint. Painting order: the background, the gridlines (columns, then rows),
+// the fills, the horizontal strokes, the vertical strokes, the texts.
+struct Shapes {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool gridlines = true;
+    std::vector<std::int32_t> gridColumns;  // x of each vertical gridline, one per position
+    std::vector<std::int32_t> gridRows;     // y of each horizontal gridline
+    std::vector<FillRect> fills;
+    std::vector<Stroke> horizontal;  // joined, along y = line
+    std::vector<Stroke> vertical;    // joined, along x = line
+    std::vector<Font> fonts;
+    std::vector<TextItem> texts;
+};
+
+// Where a stroke of `width` pixels along gridline `line` has its centre, in half pixels: odd widths centre on
+// the gridline's pixel; a two-pixel line covers it and the next.
+inline std::int64_t strokeCentreTwice(std::int32_t line, std::uint8_t width) {
+    return 2 * std::int64_t{line} + (width % 2 == 1 ? 1 : 2);
+}
+
+// A value as the SVG writes it, to two decimals.
+inline double hundredths(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
 
 }  // namespace rw::sheet::picture

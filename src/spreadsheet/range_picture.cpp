@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <memory>
 #include <tuple>
 
 #include "spreadsheet/metrics.h"
@@ -77,49 +79,28 @@ class Renderer {
           horizontal_(g_.rowEdges.size()),
           vertical_(g_.columnEdges.size()) {}
 
-    RangePicture run() {
+    picture::Shapes run() {
         collectAreas();
-        RangePicture p;
-        p.width = g_.width();
-        p.height = g_.height();
-        SvgOut out;
-        out.s.reserve(estimateSize());
-        out.raw(
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-               "width=\"")
-            .num(p.width)
-            .raw("\" height=\"")
-            .num(p.height)
-            .raw("\" viewBox=\"0 0 ")
-            .num(p.width)
-            .raw(" ")
-            .num(p.height)
-            .raw("\" shape-rendering=\"crispEdges\">\n");
-        out.raw("<rect x=\"0\" y=\"0\" width=\"")
-            .num(p.width)
-            .raw("\" height=\"")
-            .num(p.height)
-            .raw("\" fill=\"")
-            .color(packed(kBackgroundColor))
-            .raw("\"/>\n");
+        picture::Shapes shapes;
+        shapes.width = g_.width();
+        shapes.height = g_.height();
+        shapes.gridlines = gridlines_;
         if (gridlines_) {
-            writeGridlines(out);
+            // Hidden columns and rows share one gridline.
+            std::unique_copy(g_.columnEdges.begin(), g_.columnEdges.end(),
+                             std::back_inserter(shapes.gridColumns));
+            std::unique_copy(g_.rowEdges.begin(), g_.rowEdges.end(), std::back_inserter(shapes.gridRows));
         }
-        writeFills(out);
-        writeStrokes(out, horizontal_, true);
-        writeStrokes(out, vertical_, false);
-        writeTexts(out);
-        out.raw("</svg>\n");
-        p.svg = std::move(out.s);
-        return p;
+        joinFills();
+        shapes.fills = std::move(fills_);
+        shapes.horizontal = horizontal_.joined();
+        shapes.vertical = vertical_.joined();
+        shapes.fonts = std::move(fonts_);
+        shapes.texts = std::move(texts_);
+        return shapes;
     }
 
   private:
-    std::size_t estimateSize() const {
-        return 256 + (g_.columnEdges.size() + g_.rowEdges.size()) * 16 + fills_.size() * 48 +
-               (horizontal_.size() + vertical_.size()) * 20 + texts_.size() * 160;
-    }
-
     bool inMergedArea(std::int32_t row, std::int32_t column) const {
         if (!mergeRow_[row - range_.firstRow]) {
             return false;
@@ -228,7 +209,7 @@ class Renderer {
     void addText(const CellStyle& style, const CellView& value, std::int32_t left, std::int32_t right,
                  std::int32_t bottom) {
         TextItem t;
-        t.font = &style.font;
+        t.font = fontIndex(style.font);
         t.rgb = packed(book_.paletteColor(style.font.color));
         t.text = value.kind == ValueKind::Text ? std::string(value.text) : numberText(value.number);
         HorizontalAlignment align = style.alignment;
@@ -276,47 +257,23 @@ class Renderer {
         // gridline under the cell.
         const double pixels = style.font.heightTwips / 15.0;
         t.y = bottom - std::round(pixels * 0.21) - 1;
+        t.x = picture::hundredths(t.x);
         texts_.push_back(std::move(t));
     }
 
-    void writeGridlines(SvgOut& out) const {
-        out.raw("<g stroke=\"").color(packed(kGridlineColor)).raw("\" stroke-width=\"1\" fill=\"none\">\n");
-        std::size_t inPath = 0;
-        auto next = [&]() {
-            if (inPath == kSubpathsPerPath) {
-                out.raw("\"/>\n");
-                inPath = 0;
+    std::uint32_t fontIndex(const Font& font) {
+        for (std::size_t i = fonts_.size(); i-- > 0;) {
+            if (fonts_[i] == font) {
+                return static_cast<std::uint32_t>(i);
             }
-            if (inPath++ == 0) {
-                out.raw("<path fill=\"none\" d=\"");
-            }
-        };
-        const std::int32_t w = g_.width();
-        const std::int32_t h = g_.height();
-        std::int32_t previous = -1;
-        for (std::int32_t x : g_.columnEdges) {
-            if (x != previous) {  // hidden columns share one gridline
-                next();
-                out.raw("M").half(2 * std::int64_t{x} + 1).raw(" 0v").num(h);
-            }
-            previous = x;
         }
-        previous = -1;
-        for (std::int32_t y : g_.rowEdges) {
-            if (y != previous) {
-                next();
-                out.raw("M0 ").half(2 * std::int64_t{y} + 1).raw("h").num(w);
-            }
-            previous = y;
-        }
-        if (inPath > 0) {
-            out.raw("\"/>\n");
-        }
-        out.raw("</g>\n");
+        fonts_.push_back(font);
+        return static_cast<std::uint32_t>(fonts_.size() - 1);
     }
 
-    void writeFills(SvgOut& out) {
-        // Join cells of one colour that touch side by side, then those that touch one above the other.
+    // Joins cells of one colour that touch side by side, then those that touch one above the other, and
+    // puts the white covers of merged areas first, so a fill next to one is not cut.
+    void joinFills() {
         auto joinRows = [](std::vector<FillRect>& v) {
             std::sort(v.begin(), v.end(), [](const FillRect& a, const FillRect& b) {
                 return std::tie(a.rgb, a.y, a.h, a.x) < std::tie(b.rgb, b.y, b.h, b.x);
@@ -353,102 +310,12 @@ class Renderer {
         };
         joinRows(fills_);
         joinColumns(fills_);
-        // The white covers of merged areas go first, so a fill next to one is not cut.
         std::stable_sort(fills_.begin(), fills_.end(), [](const FillRect& a, const FillRect& b) {
             const bool aLater = a.rgb != packed(kBackgroundColor);
             const bool bLater = b.rgb != packed(kBackgroundColor);
             return std::tie(aLater, a.rgb, a.y, a.x) < std::tie(bLater, b.rgb, b.y, b.x);
         });
-        std::size_t i = 0;
-        while (i < fills_.size()) {
-            const std::uint32_t rgb = fills_[i].rgb;
-            out.raw("<g fill=\"").color(rgb).raw("\">\n");
-            for (; i < fills_.size() && fills_[i].rgb == rgb; ++i) {
-                const FillRect& r = fills_[i];
-                out.raw("<rect x=\"")
-                    .num(r.x)
-                    .raw("\" y=\"")
-                    .num(r.y)
-                    .raw("\" width=\"")
-                    .num(r.w)
-                    .raw("\" height=\"")
-                    .num(r.h)
-                    .raw("\"/>\n");
-            }
-            out.raw("</g>\n");
-        }
     }
-
-    void writeStrokes(SvgOut& out, const StrokeSet& strokes, bool horizontal) const {
-        // Segments that touch or overlap on one line become one.
-        const std::vector<Stroke> joined = strokes.joined();
-        std::size_t i = 0;
-        while (i < joined.size()) {
-            const Stroke& head = joined[i];
-            // Odd widths centre on the gridline's pixel; a two-pixel line covers it and the next.
-            const std::int64_t centreOffset = head.width % 2 == 1 ? 1 : 2;
-            out.raw("<path stroke=\"")
-                .color(head.rgb)
-                .raw("\" stroke-width=\"")
-                .num(head.width)
-                .raw("\" fill=\"none\" d=\"");
-            std::size_t n = 0;
-            const std::uint32_t rgb = head.rgb;
-            const std::uint8_t width = head.width;
-            for (; i < joined.size() && joined[i].rgb == rgb && joined[i].width == width &&
-                   n < kSubpathsPerPath;
-                 ++i, ++n) {
-                const Stroke& s = joined[i];
-                if (horizontal) {
-                    out.raw("M")
-                        .num(s.from)
-                        .raw(" ")
-                        .half(2 * std::int64_t{s.line} + centreOffset)
-                        .raw("h")
-                        .num(s.to - s.from);
-                } else {
-                    out.raw("M")
-                        .half(2 * std::int64_t{s.line} + centreOffset)
-                        .raw(" ")
-                        .num(s.from)
-                        .raw("v")
-                        .num(s.to - s.from);
-                }
-            }
-            out.raw("\"/>\n");
-        }
-    }
-
-    void writeTexts(SvgOut& out) const {
-        for (const TextItem& t : texts_) {
-            out.raw("<text x=\"")
-                .dec(t.x)
-                .raw("\" y=\"")
-                .dec(t.y)
-                .raw("\" font-family=\"")
-                .escaped(t.font->name)
-                .raw(", ")
-                .raw(kFallbackFontFamily)
-                .raw("\" font-size=\"")
-                .dec(t.font->heightTwips / 15.0 * t.fontScale)
-                .raw("\" font-weight=\"")
-                .raw(t.font->bold ? "700" : "400")
-                .raw("\" fill=\"")
-                .color(t.rgb)
-                .raw("\"");
-            if (t.fitWidth > 0) {
-                out.raw(" textLength=\"").dec(t.fitWidth).raw("\" lengthAdjust=\"spacingAndGlyphs\"");
-            }
-            if (t.anchor == 'm') {
-                out.raw(" text-anchor=\"middle\"");
-            } else if (t.anchor == 'e') {
-                out.raw(" text-anchor=\"end\"");
-            }
-            out.raw(">").escaped(t.text, true).raw("</text>\n");
-        }
-    }
-
-    static constexpr std::size_t kSubpathsPerPath = 4096;
 
     bool gridlines_;
     const Worksheet& sheet_;
@@ -460,12 +327,167 @@ class Renderer {
     StrokeSet horizontal_;
     StrokeSet vertical_;
     std::vector<TextItem> texts_;
+    std::vector<Font> fonts_;
 };
+
+constexpr std::size_t kSubpathsPerPath = 4096;
+
+std::size_t estimateSize(const picture::Shapes& p) {
+    std::size_t bytes = 256 + (p.gridColumns.size() + p.gridRows.size()) * 16 + p.fills.size() * 48 +
+                        (p.horizontal.size() + p.vertical.size()) * 20;
+    for (const TextItem& t : p.texts) {
+        bytes += 120 + t.text.size();
+    }
+    return bytes;
+}
+
+void writeGridlines(SvgOut& out, const picture::Shapes& p) {
+    out.raw("<g stroke=\"").color(packed(kGridlineColor)).raw("\" stroke-width=\"1\" fill=\"none\">\n");
+    std::size_t inPath = 0;
+    auto next = [&]() {
+        if (inPath == kSubpathsPerPath) {
+            out.raw("\"/>\n");
+            inPath = 0;
+        }
+        if (inPath++ == 0) {
+            out.raw("<path fill=\"none\" d=\"");
+        }
+    };
+    for (std::int32_t x : p.gridColumns) {
+        next();
+        out.raw("M").half(2 * std::int64_t{x} + 1).raw(" 0v").num(p.height);
+    }
+    for (std::int32_t y : p.gridRows) {
+        next();
+        out.raw("M0 ").half(2 * std::int64_t{y} + 1).raw("h").num(p.width);
+    }
+    if (inPath > 0) {
+        out.raw("\"/>\n");
+    }
+    out.raw("</g>\n");
+}
+
+void writeFills(SvgOut& out, const std::vector<FillRect>& fills) {
+    std::size_t i = 0;
+    while (i < fills.size()) {
+        const std::uint32_t rgb = fills[i].rgb;
+        out.raw("<g fill=\"").color(rgb).raw("\">\n");
+        for (; i < fills.size() && fills[i].rgb == rgb; ++i) {
+            const FillRect& r = fills[i];
+            out.raw("<rect x=\"")
+                .num(r.x)
+                .raw("\" y=\"")
+                .num(r.y)
+                .raw("\" width=\"")
+                .num(r.w)
+                .raw("\" height=\"")
+                .num(r.h)
+                .raw("\"/>\n");
+        }
+        out.raw("</g>\n");
+    }
+}
+
+void writeStrokes(SvgOut& out, const std::vector<Stroke>& joined, bool horizontal) {
+    std::size_t i = 0;
+    while (i < joined.size()) {
+        const Stroke& head = joined[i];
+        out.raw("<path stroke=\"")
+            .color(head.rgb)
+            .raw("\" stroke-width=\"")
+            .num(head.width)
+            .raw("\" fill=\"none\" d=\"");
+        std::size_t n = 0;
+        const std::uint32_t rgb = head.rgb;
+        const std::uint8_t width = head.width;
+        for (; i < joined.size() && joined[i].rgb == rgb && joined[i].width == width && n < kSubpathsPerPath;
+             ++i, ++n) {
+            const Stroke& s = joined[i];
+            const std::int64_t centre = picture::strokeCentreTwice(s.line, s.width);
+            if (horizontal) {
+                out.raw("M").num(s.from).raw(" ").half(centre).raw("h").num(s.to - s.from);
+            } else {
+                out.raw("M").half(centre).raw(" ").num(s.from).raw("v").num(s.to - s.from);
+            }
+        }
+        out.raw("\"/>\n");
+    }
+}
+
+void writeTexts(SvgOut& out, const picture::Shapes& p) {
+    for (const TextItem& t : p.texts) {
+        const Font& font = p.fonts[t.font];
+        out.raw("<text x=\"")
+            .dec(t.x)
+            .raw("\" y=\"")
+            .dec(t.y)
+            .raw("\" font-family=\"")
+            .escaped(font.name)
+            .raw(", ")
+            .raw(kFallbackFontFamily)
+            .raw("\" font-size=\"")
+            .dec(font.heightTwips / 15.0 * t.fontScale)
+            .raw("\" font-weight=\"")
+            .raw(font.bold ? "700" : "400")
+            .raw("\" fill=\"")
+            .color(t.rgb)
+            .raw("\"");
+        if (t.fitWidth > 0) {
+            out.raw(" textLength=\"").dec(t.fitWidth).raw("\" lengthAdjust=\"spacingAndGlyphs\"");
+        }
+        if (t.anchor == 'm') {
+            out.raw(" text-anchor=\"middle\"");
+        } else if (t.anchor == 'e') {
+            out.raw(" text-anchor=\"end\"");
+        }
+        out.raw(">").escaped(t.text, true).raw("</text>\n");
+    }
+}
 
 }  // namespace
 
-RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines) {
+picture::Shapes rangeShapes(const Worksheet& sheet, const CellRange& range, bool gridlines) {
     return Renderer(sheet, range, gridlines).run();
+}
+
+std::string pictureSvg(const picture::Shapes& p) {
+    SvgOut out;
+    out.s.reserve(estimateSize(p));
+    out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"")
+        .num(p.width)
+        .raw("\" height=\"")
+        .num(p.height)
+        .raw("\" viewBox=\"0 0 ")
+        .num(p.width)
+        .raw(" ")
+        .num(p.height)
+        .raw("\" shape-rendering=\"crispEdges\">\n");
+    out.raw("<rect x=\"0\" y=\"0\" width=\"")
+        .num(p.width)
+        .raw("\" height=\"")
+        .num(p.height)
+        .raw("\" fill=\"")
+        .color(packed(kBackgroundColor))
+        .raw("\"/>\n");
+    if (p.gridlines) {
+        writeGridlines(out, p);
+    }
+    writeFills(out, p.fills);
+    writeStrokes(out, p.horizontal, true);
+    writeStrokes(out, p.vertical, false);
+    writeTexts(out, p);
+    out.raw("</svg>\n");
+    return std::move(out.s);
+}
+
+RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines) {
+    auto shapes = std::make_shared<picture::Shapes>(rangeShapes(sheet, range, gridlines));
+    RangePicture p;
+    p.width = shapes->width;
+    p.height = shapes->height;
+    p.svg = pictureSvg(*shapes);
+    p.shapes = std::move(shapes);
+    return p;
 }
 
 }  // namespace rw::sheet

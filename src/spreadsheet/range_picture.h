@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "spreadsheet/picture_shapes.h"
 #include "spreadsheet/workbook.h"
 
 // The picture of a cell range as a spreadsheet shows it on screen at 100 %: column widths and row heights
@@ -54,10 +56,15 @@ struct RangePicture {
     std::string svg;  // UTF-8 SVG document
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::shared_ptr<const picture::Shapes> shapes;  // what `svg` was written from
 };
 
-// Draws the range; without `gridlines`, as it prints (the background and what the cells draw). Fails with a
-// clear description for a range outside the sheet.
+// The shapes of the range; without `gridlines`, as it prints (the background and what the cells draw). Fails
+// with a clear description for a range outside the sheet.
+picture::Shapes rangeShapes(const Worksheet& sheet, const CellRange& range, bool gridlines = true);
+// The SVG document of those shapes.
+std::string pictureSvg(const picture::Shapes& shapes);
+// Both at once.
 RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines = true);
 
 }  // namespace rw::sheet

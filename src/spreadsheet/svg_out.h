@@ -64,24 +64,41 @@ class SvgOut {
     // carry become a replacement. Blanks that the SVG white-space rule would drop (leading, trailing,
     // repeated) become no-break spaces, so the text keeps its place as the cell shows it.
     SvgOut& escaped(std::string_view t, bool keepBlanks = false) {
+        appendText(s, t, keepBlanks, true);
+        return *this;
+    }
+
+    // The same text as a reader of the document gets it back: the characters and blanks as escaped()
+    // writes them, without the entities.
+    static std::string plain(std::string_view t, bool keepBlanks = false) {
+        std::string out;
+        out.reserve(t.size());
+        appendText(out, t, keepBlanks, false);
+        return out;
+    }
+
+  private:
+    static void appendText(std::string& s, std::string_view t, bool keepBlanks, bool entities) {
         for (std::size_t i = 0; i < t.size(); ++i) {
             const char ch = t[i];
             const auto u = static_cast<unsigned char>(ch);
-            switch (ch) {
-                case '&':
-                    s.append("&amp;");
-                    continue;
-                case '<':
-                    s.append("&lt;");
-                    continue;
-                case '>':
-                    s.append("&gt;");
-                    continue;
-                case '"':
-                    s.append("&quot;");
-                    continue;
-                default:
-                    break;
+            if (entities) {
+                switch (ch) {
+                    case '&':
+                        s.append("&amp;");
+                        continue;
+                    case '<':
+                        s.append("&lt;");
+                        continue;
+                    case '>':
+                        s.append("&gt;");
+                        continue;
+                    case '"':
+                        s.append("&quot;");
+                        continue;
+                    default:
+                        break;
+                }
             }
             if (u < 0x20 || ch == ' ') {
                 const bool lone = i > 0 && i + 1 < t.size() && t[i - 1] != ' ' &&
@@ -98,7 +115,6 @@ class SvgOut {
             }
             s.push_back(ch);
         }
-        return *this;
     }
 };
 

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QFileInfo>
+#include <functional>
 
 #include "generation_run_fixture.h"
 #include "support/ordinary_user.h"
@@ -138,6 +139,66 @@ TEST_F(GenerationRun, AnUnwritablePictureIsReportedAtItsThreeStepsAndThePreviewS
     EXPECT_TRUE(watch.has("Excel1: Quit()"));
     EXPECT_TRUE(watch.has("Excel2: Quit()"));
     EXPECT_TRUE(watch.allReleased());
+}
+
+TEST_F(GenerationRun, APictureFileChangedBehindTheRunsBackIsWhatThePreviewGets) {
+    // Between the snapshot and the hand-over, someone else removes, spoils or replaces the picture file.
+    struct Case {
+        const char* name;
+        std::function<void(const QString& picture)> change;
+        std::vector<int> reported;
+        QSize shown;  // empty: no picture
+    };
+    const Case cases[] = {
+        {"removed", [](const QString& p) { ASSERT_TRUE(QFile::remove(p)); }, {246, 254}, {}},
+        {"spoiled",
+         [](const QString& p) {
+             QFile file(p);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             file.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
+         },
+         {246},
+         {}},
+        {"replaced",
+         [](const QString& p) {
+             QFile file(p);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             file.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"40\" height=\"30\"/>");
+         },
+         {},
+         QSize(40, 30)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        seams.messages.shown.clear();
+        watch.onCall = [this, &c](const std::string& member, const Args&) {
+            if (member != "Quit") {
+                return;
+            }
+            for (const QFileInfo& folder :
+                 QDir(tempFolder.path()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QString picture =
+                    folder.absoluteFilePath() + "/" + folder.fileName().section('.', 0, 0) + ".bmp";
+                if (QFileInfo(picture).isFile()) {
+                    c.change(picture);
+                }
+            }
+        };
+        Form1& f = makeForm("Jonas Wexley", "4");
+        f.PushButton1_Click();
+        std::vector<int> lines;
+        for (const Report& r : reports()) {
+            EXPECT_EQ(r.routine, kRunReport);
+            lines.push_back(r.line);
+        }
+        EXPECT_EQ(lines, c.reported);
+        ASSERT_NE(preview, nullptr);
+        EXPECT_TRUE(preview->isVisible());
+        const auto& shown = preview->Zoom_Ori->picture();
+        EXPECT_EQ(shown ? shown->size() : QSize(), c.shown);
+        preview->hide();
+        QFile::remove(preview->excelFile());
+    }
 }
 
 TEST_F(GenerationRun, AnUnusableTemporaryFolderGivesOneMessageAndStartsNothing) {

@@ -17,6 +17,7 @@
 
 #include "app/generation_run.h"
 #include "app/main_window.h"
+#include "chart/excel1.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
@@ -175,6 +176,7 @@ class GenerationRun : public ::testing::Test {
         qputenv("temp", QFile::encodeName(tempFolder.path()));
         seams.programFolder = programFolder.path();
         engine.setNewSheetPageSetup(chart::chartPageSetup());
+        engine.setSaveAs(chart::Excel1::saveScratchWorkbook);
     }
     void TearDown() override {
         if (hadTemp) {
@@ -196,6 +198,7 @@ class GenerationRun : public ::testing::Test {
                 }
                 return *preview;
             });
+        generationRun->setPictures(pictures);
         form = std::make_unique<Form1>(platform, *generationRun);
         form->Text1->setText(name);
         form->Text2->setText(generations);

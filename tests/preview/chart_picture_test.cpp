@@ -8,6 +8,8 @@
 
 #include "platform/failure.h"
 #include "preview/test_pictures.h"
+#include "spreadsheet/picture_sheets.h"
+#include "spreadsheet/range_picture.h"
 
 namespace rw::preview {
 namespace {
@@ -30,6 +32,64 @@ TEST(ChartPicture, ReadsTheChartFormIntoADisplayList) {
     EXPECT_EQ(picture->size(), QSize(300, 100 + 4 * 40 + 100));
     // background, 2 headings, 7 boxes of rect + frame + label, 3 connectors
     EXPECT_EQ(picture->elementCount(), 1U + 2U + 7U * 3U + 3U);
+}
+
+// The preview draws a snapshot from the shapes it was written from; it must look exactly as its SVG does.
+TEST(ChartPicture, ShapesDrawWhatTheirSvgDraws) {
+    using sheet::CellRange;
+    using sheet::Edge;
+    using sheet::LineStyle;
+    using sheet::StyleChange;
+    struct Case {
+        const char* name;
+        void (*build)(sheet::Worksheet&);
+    };
+    const Case cases[] = {
+        {"a four-generation chart",
+         [](sheet::Worksheet& ws) { test::buildChart(ws, "Ada & <Lovelace>", 4); }},
+        {"texts, merged areas, borders, a hidden column",
+         [](sheet::Worksheet& ws) {
+             ws.setText(CellRange::cell(1, 1), "  two  blanks\tand a tab ");
+             ws.setNumber(CellRange::cell(1, 2), 1234.5);
+             ws.setText(CellRange::cell(2, 2), "\"quoted\"");
+             ws.applyStyle(CellRange::cell(2, 2), StyleChange::alignment(sheet::HorizontalAlignment::Center));
+             ws.applyStyle(CellRange::cell(2, 2), StyleChange::fontBold(true));
+             ws.applyStyle(CellRange::cell(2, 2), StyleChange::fontName("Courier New"));
+             ws.merge(sheet::parseAddress("C3:E5"));
+             ws.setText(CellRange::cell(3, 3), "merged");
+             ws.applyStyle(sheet::parseAddress("B6:C7"),
+                           StyleChange::borderLine(Edge::Top, LineStyle::Double));
+             ws.applyStyle(sheet::parseAddress("B6:C7"),
+                           StyleChange::borderLine(Edge::Left, LineStyle::Thick));
+             ws.applyStyle(sheet::parseAddress("D6:D7"),
+                           StyleChange::borderLine(Edge::Bottom, LineStyle::Medium));
+             ws.applyStyle(sheet::parseAddress("D6:D7"), StyleChange::fill(10));
+             ws.setColumn(4, sheet::ColumnInfo{0, false, sheet::kDefaultStyle, true});
+             ws.setText(CellRange::cell(8, 6), "end");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sheet::Workbook book;
+        sheet::Worksheet& ws = book.sheet(0);
+        c.build(ws);
+        const sheet::picture::Shapes shapes = sheet::rangeShapes(ws, ws.usedRange());
+        const auto direct = ChartPicture::fromShapes(shapes);
+        const auto read = ChartPicture::fromSvg(QByteArray::fromStdString(sheet::pictureSvg(shapes)));
+        ASSERT_TRUE(direct->isDisplayList());
+        ASSERT_TRUE(read->isDisplayList());
+        EXPECT_EQ(direct->size(), read->size());
+        EXPECT_EQ(direct->elementCount(), read->elementCount());
+        const QRectF whole(QPointF(0, 0), QSizeF(read->size()));
+        for (const double scale : {1.0, 2.5}) {
+            // Drawn once first: Qt may draw the first text of a size a shade apart while it caches glyphs.
+            render(*read, whole, scale);
+            // Compared as colours: the unused byte of an RGB32 pixel may differ where nothing shows.
+            EXPECT_EQ(render(*direct, whole, scale).convertToFormat(QImage::Format_RGB888),
+                      render(*read, whole, scale).convertToFormat(QImage::Format_RGB888))
+                << "at " << scale;
+        }
+    }
 }
 
 TEST(ChartPicture, DrawsShapesWhereTheyAre) {
