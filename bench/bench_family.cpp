@@ -3,6 +3,7 @@
 // ordinary records of the shape genealogy programs write.
 //   <dir>/bench/bench_family [people [runs]]   (default 100000 people, about 60 MB, and 5 runs; the file is
 //   made and removed here)
+//   <dir>/bench/bench_family --write FILE [people]   only writes the file (for bench_family_chart.sh)
 #include <malloc.h>
 
 #include <algorithm>
@@ -110,6 +111,10 @@ void operator delete[](void* p, std::size_t) noexcept {
 }
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--write") {
+        generate(argv[2], std::max(argc > 3 ? std::atoi(argv[3]) : 100000, (1 << 15) - 1));
+        return 0;
+    }
     const int people = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const auto path =
