@@ -5,24 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "family/decode.h"
+
 namespace rw::family::detail {
 namespace {
-
-std::string upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool allDigits(std::string_view s) {
     if (s.empty())
@@ -107,11 +93,11 @@ std::optional<Point> parsePoint(const std::vector<std::string>& tokens, std::siz
 
 Date parseDate(std::string_view text) {
     Date d;
-    d.text = std::string(trim(text));
-    std::string_view body = trim(text);
+    d.text = std::string(trimBlanks(text));
+    std::string_view body = trimBlanks(text);
     if (body.empty() || body.front() == '(')
         return d;  // a plain phrase
-    std::string up = upper(body);
+    std::string up = upperAscii(body);
     if (up.starts_with("INT ")) {
         const std::size_t open = up.find('(');
         if (open == std::string::npos)

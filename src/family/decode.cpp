@@ -261,22 +261,6 @@ void decodeUtf16(std::string_view s, bool bigEndian, std::string& out) {
     }
 }
 
-std::string upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // What the header says: HEAD.CHAR and HEAD.GEDC.VERS, read from the ASCII-compatible bytes.
 struct HeaderInfo {
     std::string charset;
@@ -295,7 +279,7 @@ HeaderInfo scanHeader(std::string_view s) {
         std::size_t end = s.find_first_of("\r\n", pos);
         if (end == std::string_view::npos)
             end = s.size();
-        std::string_view line = trim(s.substr(pos, end - pos));
+        std::string_view line = trimBlanks(s.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line[0] < '0' || line[0] > '9')
             continue;
@@ -303,11 +287,11 @@ HeaderInfo scanHeader(std::string_view s) {
         const std::size_t sp = line.find(' ');
         if (sp == std::string_view::npos)
             continue;
-        std::string_view rest = trim(line.substr(sp + 1));
+        std::string_view rest = trimBlanks(line.substr(sp + 1));
         const std::size_t sp2 = rest.find(' ');
-        const std::string tag = upper(rest.substr(0, sp2));
+        const std::string tag = upperAscii(rest.substr(0, sp2));
         const std::string_view value =
-            sp2 == std::string_view::npos ? std::string_view{} : trim(rest.substr(sp2 + 1));
+            sp2 == std::string_view::npos ? std::string_view{} : trimBlanks(rest.substr(sp2 + 1));
         if (level == '0') {
             if (!first && inHead)
                 break;
@@ -321,7 +305,7 @@ HeaderInfo scanHeader(std::string_view s) {
             level1 = tag;
             if (tag == "CHAR" && !info.hasChar) {
                 info.hasChar = true;
-                info.charset = upper(value);
+                info.charset = upperAscii(value);
             }
         } else if (level == '2' && level1 == "GEDC" && tag == "VERS" && info.version.empty()) {
             info.version = std::string(value);
@@ -331,6 +315,22 @@ HeaderInfo scanHeader(std::string_view s) {
 }
 
 }  // namespace
+
+std::string upperAscii(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -11,6 +11,11 @@
 // Turning the bytes of a family file into UTF-8 text, whatever character set it was written in.
 namespace rw::family::detail {
 
+// ASCII upper case; and the text without blanks at either end (nor a carriage return at its end): what the
+// header scan, the record reader and the dates share.
+std::string upperAscii(std::string_view s);
+std::string_view trimBlanks(std::string_view s);
+
 struct Decoded {
     std::string text;        // UTF-8; empty when `bytes` was already UTF-8 and is used as it is
     bool usesInput = false;  // true: the input bytes (minus a byte-order mark) are the text

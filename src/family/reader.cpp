@@ -17,16 +17,9 @@ namespace {
 
 using detail::parseDate;
 using detail::toNfc;
+using detail::trimBlanks;
 
 constexpr std::size_t kMaxWarnings = 1000;
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // "@@" stands for one "@" in a value.
 std::string unescape(std::string_view s) {
