@@ -59,11 +59,6 @@ void saveShapes(const std::string& dir) {
     save(dir, "long_strings_many_sheets.xls",
          bookFile(basicGlobals(longSst({std::string(20000, 'a'), std::string(9000, 'b')})),
                   std::vector<Bytes>(40, labelSst(0, 0, 0) + labelSst(1, 0, 1) + labelSst(2, 3, 0))));
-    // The top-left cell has no format of its own: a formatted one would make the save write every cell of
-    // the sheet (each shows the area's format), seconds of work under the sanitizers for one input.
-    save(dir, "whole_sheet_merge_over_cells.xls",
-         bookFile(basicGlobals(), {mulBlank(1, 0, 255) + mulBlank(7, 0, 255) + number(9, 9, 1) +
-                                   merges({CellRange::wholeSheet()})}));
     save(dir, "dense_blanks.xls", denseBlanks(64));
     save(dir, "two_cell_merges.xls", twoCellMerges(3000));
     save(dir, "continued_formula_text.xls",
