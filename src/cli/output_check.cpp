@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cli/native_names.h"
+#include "platform/safe_file.h"
 
 namespace rw::cli {
 
@@ -22,23 +23,6 @@ QString shown(const fs::path& path) {
 
 QString systemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// What stands at a name that is there but is no regular file, in the words of the safe-file module.
-QString notRegular(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return QStringLiteral("it is a folder");
-    }
-    if (S_ISFIFO(mode)) {
-        return QStringLiteral("it is a FIFO (named pipe), not a regular file");
-    }
-    if (S_ISSOCK(mode)) {
-        return QStringLiteral("it is a socket, not a regular file");
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return QStringLiteral("it is a device, not a regular file");
-    }
-    return QStringLiteral("it is not a regular file");
 }
 
 std::optional<QString> folderProblem(const fs::path& folder) {
@@ -94,7 +78,7 @@ std::optional<QString> outputProblem(const std::string& name) {
         return systemText(errno);
     }
     if (!S_ISREG(target.st_mode)) {
-        return notRegular(target.st_mode);
+        return QString::fromStdString("it is " + safefile::kindOf(target.st_mode));
     }
     // A file no one may write is read-only even to the administrator, who could replace it anyway.
     if (::access(path.c_str(), W_OK) != 0 || (target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {

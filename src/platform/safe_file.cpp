@@ -150,26 +150,6 @@ bool isDraftName(std::string_view name) {
            name.substr(4, 12).find_first_not_of(kChars) == std::string_view::npos;
 }
 
-// What a file that is not a regular one is, after "it is" or "which is".
-std::string kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO (named pipe), not a regular file";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket, not a regular file";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device, not a regular file";
-    }
-    if (S_ISLNK(mode)) {
-        return "a link that changed while it was followed";
-    }
-    return "not a regular file";
-}
-
 // What sits at the target now. Refuses anything that is not a regular file.
 struct Existing {
     bool present = false;
@@ -426,6 +406,25 @@ class NewFile {
 };
 
 }  // namespace
+
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO (named pipe), not a regular file";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket, not a regular file";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device, not a regular file";
+    }
+    if (S_ISLNK(mode)) {
+        return "a link that changed while it was followed";
+    }
+    return "not a regular file";
+}
 
 Error::Error(const std::filesystem::path& path, std::string reason, int error)
     : Failure("Cannot write \"" + path.string() + "\": " + reason),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -47,6 +49,10 @@ class Output {
 };
 
 using Writer = std::function<void(Output&)>;
+
+// What a file that is not a regular one is, in the words of the refusals, to follow "it is" or "which is":
+// "a folder", "a FIFO (named pipe), not a regular file", "a socket, ...", "a device, ...".
+std::string kindOf(mode_t mode);
 
 // Replaces `target` with `bytes` (or whatever `writer` writes) in one step. Through a link (or a chain of
 // them) the file it ends at is replaced, in that file's own folder, keeping its mode and, where the user may
