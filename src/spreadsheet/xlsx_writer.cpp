@@ -71,9 +71,9 @@ lxw_col_t lxwColumn(std::int32_t column) {
 // whatever the user chose); a folder that cannot be used is refused before anything is written.
 class XlsxBook {
   public:
-    XlsxBook(const std::filesystem::path& file, bool constantMemory) : scratch_(tempfolder::usable()) {
+    explicit XlsxBook(const std::filesystem::path& file) : scratch_(tempfolder::usable()) {
         lxw_workbook_options options{};
-        options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+        options.constant_memory = LXW_FALSE;  // merged areas cannot be written in constant-memory mode
         options.tmpdir = scratch_.data();
         options.use_zip64 = LXW_FALSE;
         book_ = workbook_new_opt(file.c_str(), &options);
@@ -459,8 +459,7 @@ void exportXlsx(const Workbook& wb, const std::filesystem::path& file) {
     checkXlsxExport(wb);
     lxw_error closed = LXW_NO_ERROR;
     {
-        // Not libxlsxwriter's constant-memory mode: merged areas do not work there.
-        XlsxBook book(file, false);
+        XlsxBook book(file);
         XlsxExporter exporter(wb, book.get());
         for (std::size_t i = 0; i < wb.sheetCount(); ++i) {
             exporter.writeSheet(wb.sheet(i));
