@@ -57,7 +57,7 @@ class ApplicationObject : public automation::Object {
             argCount(args, 0, 0);
             // Quitting closes every workbook without asking; their objects stop answering.
             for (auto& b : app_->books) {
-                b->closed = true;
+                b->close();
             }
             app_->books.clear();
             app_->core->quit = true;

@@ -108,6 +108,12 @@ struct BookState {
             throw Failure("Automation error: the workbook has been closed");
         }
     }
+    // Closed, its objects stop answering, so its cells are let go at once rather than when the last
+    // reference to one of its objects goes (a run keeps those until it ends).
+    void close() {
+        closed = true;
+        workbook = sheet::Workbook(sheet::Workbook::NoSheets{});
+    }
 };
 
 struct AppState {

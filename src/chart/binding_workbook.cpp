@@ -67,7 +67,7 @@ class WorkbookObject : public automation::Object {
     }
 
     static void close(const std::shared_ptr<BookState>& b) {
-        b->closed = true;
+        b->close();
         if (auto app = b->app.lock()) {
             std::erase(app->books, b);
         }

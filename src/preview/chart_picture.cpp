@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -18,21 +19,57 @@ ChartPicture::~ChartPicture() = default;
 
 namespace {
 
-QByteArray readPictureFile(const QString& path) {
-    QFile file(path);
+void openPictureFile(QFile& file) {
+    const std::string path = file.fileName().toStdString();
     if (!file.exists()) {
-        throw Failure("File not found: " + path.toStdString());
+        throw Failure("File not found: " + path);
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure("The picture file " + path.toStdString() +
-                      " cannot be read: " + file.errorString().toStdString());
+        throw Failure("The picture file " + path + " cannot be read: " + file.errorString().toStdString());
     }
-    QByteArray bytes = file.readAll();
+}
+
+void checkRead(const QFile& file) {
     if (file.error() != QFileDevice::NoError) {
-        throw Failure("The picture file " + path.toStdString() +
+        throw Failure("The picture file " + file.fileName().toStdString() +
                       " cannot be read: " + file.errorString().toStdString());
     }
+}
+
+QByteArray readPictureFile(const QString& path) {
+    QFile file(path);
+    openPictureFile(file);
+    QByteArray bytes = file.readAll();
+    checkRead(file);
     return bytes;
+}
+
+// Whether the file holds exactly `bytes`, compared a piece at a time so that the picture is not held
+// twice.
+bool fileHolds(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    openPictureFile(file);
+    if (file.size() != bytes.size()) {
+        return false;
+    }
+    constexpr qint64 kPiece = 256 * 1024;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    qint64 at = 0;
+    for (;;) {
+        const qint64 got = file.read(piece.data(), kPiece);
+        checkRead(file);
+        if (got < 0) {
+            throw Failure("The picture file " + path.toStdString() +
+                          " cannot be read: " + file.errorString().toStdString());
+        }
+        if (got == 0) {
+            return at == bytes.size();
+        }
+        if (at + got > bytes.size() || std::memcmp(piece.constData(), bytes.constData() + at, got) != 0) {
+            return false;
+        }
+        at += got;
+    }
 }
 
 }  // namespace
@@ -43,11 +80,10 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path) 
 
 std::shared_ptr<const ChartPicture> ChartPicture::fromFile(const QString& path, const QByteArray& knownSvg,
                                                            const sheet::picture::Shapes& knownShapes) {
-    const QByteArray bytes = readPictureFile(path);
-    if (!knownSvg.isEmpty() && bytes == knownSvg) {
+    if (!knownSvg.isEmpty() && fileHolds(path, knownSvg)) {
         return fromShapes(knownShapes);  // the file holds the picture these shapes were written as
     }
-    return fromSvg(bytes);
+    return fromSvg(readPictureFile(path));
 }
 
 std::shared_ptr<const ChartPicture> ChartPicture::fromSvg(const QByteArray& svg) {
