@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,7 +24,56 @@ using ObjectRef = std::shared_ptr<Object>;
 
 using Variant =
     std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, ObjectRef>;
-using Args = std::vector<Variant>;
+
+// The arguments of one call. A call takes at most a few, so they are held in place: the chart's hundreds
+// of thousands of calls allocate nothing for them. A longer list is held on the heap.
+class Args {
+  public:
+    Args() = default;
+    Args(std::initializer_list<Variant> values) { assign(values.begin(), values.end()); }
+    Args(const Args& other) { assign(other.begin(), other.end()); }
+    Args& operator=(const Args& other) {
+        if (this != &other) {
+            Args copy(other);
+            swap(copy);
+        }
+        return *this;
+    }
+    ~Args() = default;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const Variant& operator[](std::size_t i) const { return data()[i]; }
+    const Variant& at(std::size_t i) const {
+        if (i >= size_) {
+            throw std::out_of_range("automation::Args::at");
+        }
+        return data()[i];
+    }
+    const Variant* begin() const { return data(); }
+    const Variant* end() const { return data() + size_; }
+
+  private:
+    static constexpr std::size_t kInPlace = 3;
+    const Variant* data() const { return size_ <= kInPlace ? inPlace_.data() : more_.data(); }
+    void assign(const Variant* first, const Variant* last) {
+        size_ = static_cast<std::size_t>(last - first);
+        if (size_ <= kInPlace) {
+            std::copy(first, last, inPlace_.begin());
+        } else {
+            more_.assign(first, last);
+        }
+    }
+    void swap(Args& other) noexcept {
+        inPlace_.swap(other.inPlace_);
+        more_.swap(other.more_);
+        std::swap(size_, other.size_);
+    }
+
+    std::array<Variant, kInPlace> inPlace_{};
+    std::vector<Variant> more_;
+    std::size_t size_ = 0;
+};
 
 // The member name that stands for an object's default value.
 inline constexpr std::string_view kDefaultMember = "";

@@ -148,14 +148,24 @@ StyleId StyleTable::apply(StyleId base, const StyleChange& change) {
         }
         key.textId = it->second;
     }
-    auto found = transitions_.find(key);
-    if (found != transitions_.end()) {
-        return found->second;
+    const std::uint32_t mix = (key.base * 0x9E3779B1u) ^ (std::uint32_t{key.kind} << 24) ^
+                              (std::uint32_t{key.edge} << 16) ^ static_cast<std::uint32_t>(key.number) ^
+                              (key.textId << 8);
+    Memo& memo = memo_[(mix * 0x85EBCA6Bu) >> 26];
+    static_assert(kMemoSlots == 64);
+    if (memo.set && memo.key == key) {
+        return memo.id;
     }
-    CellStyle s = styles_.at(base);
-    change.applyTo(s);
-    const StyleId id = intern(s);
-    transitions_.emplace(key, id);
+    StyleId id = 0;
+    if (auto found = transitions_.find(key); found != transitions_.end()) {
+        id = found->second;
+    } else {
+        CellStyle s = styles_.at(base);
+        change.applyTo(s);
+        id = intern(s);
+        transitions_.emplace(key, id);
+    }
+    memo = {key, id, true};
     return id;
 }
 

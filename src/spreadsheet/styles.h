@@ -157,6 +157,15 @@ class StyleTable {
     std::unordered_map<CellStyle, StyleId, StyleHash> ids_;
     std::unordered_map<std::string, std::uint32_t> textIds_;
     std::unordered_map<TransitionKey, StyleId, TransitionHash> transitions_;
+    // The transitions taken last, by a cheap hash of their key: a chart restyles cell after cell in the
+    // same few ways, and this answers those without the map. Transitions never change once made.
+    struct Memo {
+        TransitionKey key{};
+        StyleId id = 0;
+        bool set = false;
+    };
+    static constexpr std::size_t kMemoSlots = 64;
+    std::array<Memo, kMemoSlots> memo_{};
 };
 
 }  // namespace rw::sheet
