@@ -2,13 +2,31 @@
 
 namespace rw::sheet {
 
+bool MergeIndex::isLarge(const CellRange& area) {
+    const auto down = static_cast<std::size_t>((area.lastRow - 1) / kMergeTileRows -
+                                               (area.firstRow - 1) / kMergeTileRows + 1);
+    const auto across = static_cast<std::size_t>((area.lastColumn - 1) / kMergeTileColumns -
+                                                 (area.firstColumn - 1) / kMergeTileColumns + 1);
+    return down * across > kLargeTiles;
+}
+
+const std::vector<CellRange>* MergeIndex::tile(std::int32_t tileRow, std::int32_t tileColumn) const {
+    const auto& row = mergeTiles_[static_cast<std::size_t>(tileRow)];
+    return row == nullptr ? nullptr : &(*row)[static_cast<std::size_t>(tileColumn)];
+}
+
 std::optional<CellRange> MergeIndex::mergedAreaAt(std::int32_t row, std::int32_t column) const {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || !isMergeRow(row)) {
         return std::nullopt;
     }
-    const auto& tile = mergeTiles_[static_cast<std::size_t>((row - 1) / kMergeTileRows * kMergeTilesAcross +
-                                                            (column - 1) / kMergeTileColumns)];
-    for (const CellRange& m : tile) {
+    if (const auto* areas = tile((row - 1) / kMergeTileRows, (column - 1) / kMergeTileColumns)) {
+        for (const CellRange& m : *areas) {
+            if (m.contains(row, column)) {
+                return m;
+            }
+        }
+    }
+    for (const CellRange& m : largeAreas_) {
         if (m.contains(row, column)) {
             return m;
         }
@@ -33,25 +51,37 @@ void MergeIndex::removeIntersecting(const CellRange& area) {
 }
 
 void MergeIndex::indexMerge(const CellRange& area) {
+    markMergeRows(area);
+    if (isLarge(area)) {
+        largeAreas_.push_back(area);
+        return;
+    }
     if (mergeTiles_.empty()) {
-        mergeTiles_.resize(static_cast<std::size_t>(kMergeTilesDown * kMergeTilesAcross));
+        mergeTiles_.resize(static_cast<std::size_t>(kMergeTilesDown));
     }
     for (std::int32_t tr = (area.firstRow - 1) / kMergeTileRows; tr <= (area.lastRow - 1) / kMergeTileRows;
          ++tr) {
+        auto& row = mergeTiles_[static_cast<std::size_t>(tr)];
+        if (row == nullptr) {
+            row = std::make_unique<TileRow>();
+        }
         for (std::int32_t tc = (area.firstColumn - 1) / kMergeTileColumns;
              tc <= (area.lastColumn - 1) / kMergeTileColumns; ++tc) {
-            mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)].push_back(area);
+            (*row)[static_cast<std::size_t>(tc)].push_back(area);
         }
     }
-    markMergeRows(area);
 }
 
 void MergeIndex::unindexMerge(const CellRange& area) {
+    if (isLarge(area)) {
+        std::erase(largeAreas_, area);
+        return;
+    }
     for (std::int32_t tr = (area.firstRow - 1) / kMergeTileRows; tr <= (area.lastRow - 1) / kMergeTileRows;
          ++tr) {
         for (std::int32_t tc = (area.firstColumn - 1) / kMergeTileColumns;
              tc <= (area.lastColumn - 1) / kMergeTileColumns; ++tc) {
-            std::erase(mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)], area);
+            std::erase((*mergeTiles_[static_cast<std::size_t>(tr)])[static_cast<std::size_t>(tc)], area);
         }
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,13 +37,23 @@ class MergeIndex {
     static constexpr std::int32_t kMergeTileColumns = 16;
     static constexpr std::int32_t kMergeTilesAcross = kMaxColumns / kMergeTileColumns;
     static constexpr std::int32_t kMergeTilesDown = kMaxRows / kMergeTileRows;
+    // An area over more tiles than this is listed once, among the large ones, instead of in each tile:
+    // merging a whole sheet costs one entry, not 65,536. Large areas do not overlap, so there are at most
+    // kMaxRows * kMaxColumns / (kLargeTiles * 256) = 256 of them.
+    static constexpr std::size_t kLargeTiles = 256;
+    using TileRow = std::array<std::vector<CellRange>, kMergeTilesAcross>;
+
+    static bool isLarge(const CellRange& area);
+    const std::vector<CellRange>* tile(std::int32_t tileRow, std::int32_t tileColumn) const;
     void indexMerge(const CellRange& area);
     void unindexMerge(const CellRange& area);
     void markMergeRows(const CellRange& range);
 
     std::vector<CellRange> merges_;
     std::vector<bool> mergeRows_;  // rows touched by a merged area; empty until the first merge
-    std::vector<std::vector<CellRange>> mergeTiles_;  // by tile, row-major; empty until the first merge
+    // The areas by tile: one row of tiles (16 sheet rows) is made when an area first reaches it.
+    std::vector<std::unique_ptr<TileRow>> mergeTiles_;
+    std::vector<CellRange> largeAreas_;
 };
 
 template <typename Fn>
@@ -65,9 +77,18 @@ void MergeIndex::forEachMergeIn(const CellRange& range, Fn&& fn) const {
         }
         return;
     }
+    for (const CellRange& m : largeAreas_) {
+        if (m.intersects(range)) {
+            fn(m);
+        }
+    }
     for (std::int32_t tr = r0; tr <= r1; ++tr) {
+        if (mergeTiles_[static_cast<std::size_t>(tr)] == nullptr) {
+            continue;
+        }
         for (std::int32_t tc = c0; tc <= c1; ++tc) {
-            for (const CellRange& m : mergeTiles_[static_cast<std::size_t>(tr * kMergeTilesAcross + tc)]) {
+            for (const CellRange& m :
+                 (*mergeTiles_[static_cast<std::size_t>(tr)])[static_cast<std::size_t>(tc)]) {
                 // An area listed in several tiles counts in the one holding the top-left cell it shares
                 // with the range.
                 if (m.intersects(range) &&

@@ -66,3 +66,21 @@ TEST(ValueTest, TextLimitsAndEncoding) {
     ws.setText(CellRange::cell(1, 1), "");
     EXPECT_EQ(ws.cell(1, 1)->kind, ValueKind::Empty);
 }
+
+TEST(MergeTest, LargeAreasAreFoundAndAbsorbedLikeSmallOnes) {
+    Workbook wb;
+    Worksheet& ws = wb.activeSheet();
+    ws.merge(parseAddress("A1:IV1000"));  // over a thousand tiles of the index
+    ws.merge(parseAddress("B1002:C1003"));
+    EXPECT_EQ(ws.mergedAreaAt(1000, 256), parseAddress("A1:IV1000"));
+    EXPECT_EQ(ws.mergedAreaAt(500, 17), parseAddress("A1:IV1000"));
+    EXPECT_FALSE(ws.mergedAreaAt(1001, 1).has_value());
+    EXPECT_EQ(ws.mergedAreaAt(1003, 3), parseAddress("B1002:C1003"));
+    EXPECT_THROW(ws.setText(CellRange::cell(1000, 2), "x"), rw::Failure);
+
+    ws.merge(parseAddress("C999:D1002"));  // touches both: they join
+    ASSERT_EQ(ws.mergedRanges().size(), 1u);
+    EXPECT_EQ(ws.mergedAreaAt(1003, 256), parseAddress("A1:IV1003"));
+    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV1003"));
+    EXPECT_FALSE(ws.mergedAreaAt(1004, 1).has_value());
+}
