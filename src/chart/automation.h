@@ -1,10 +1,9 @@
 #pragma once
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -34,12 +33,12 @@ class Args {
     Args(const Args& other) { assign(other.begin(), other.end()); }
     Args& operator=(const Args& other) {
         if (this != &other) {
-            Args copy(other);
-            swap(copy);
+            clear();
+            assign(other.begin(), other.end());
         }
         return *this;
     }
-    ~Args() = default;
+    ~Args() { clear(); }
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -55,22 +54,28 @@ class Args {
 
   private:
     static constexpr std::size_t kInPlace = 3;
-    const Variant* data() const { return size_ <= kInPlace ? inPlace_.data() : more_.data(); }
+    const Variant* data() const {
+        return size_ <= kInPlace ? std::launder(reinterpret_cast<const Variant*>(inPlace_)) : more_.data();
+    }
+    // Copies are made into place (a copy costs less than an assignment over a value already there).
     void assign(const Variant* first, const Variant* last) {
-        size_ = static_cast<std::size_t>(last - first);
-        if (size_ <= kInPlace) {
-            std::copy(first, last, inPlace_.begin());
+        const auto count = static_cast<std::size_t>(last - first);
+        if (count <= kInPlace) {
+            std::uninitialized_copy(first, last, reinterpret_cast<Variant*>(inPlace_));
         } else {
             more_.assign(first, last);
         }
+        size_ = count;
     }
-    void swap(Args& other) noexcept {
-        inPlace_.swap(other.inPlace_);
-        more_.swap(other.more_);
-        std::swap(size_, other.size_);
+    void clear() {
+        if (size_ <= kInPlace) {
+            std::destroy_n(std::launder(reinterpret_cast<Variant*>(inPlace_)), size_);
+        }
+        more_.clear();
+        size_ = 0;
     }
 
-    std::array<Variant, kInPlace> inPlace_{};
+    alignas(Variant) unsigned char inPlace_[kInPlace * sizeof(Variant)];
     std::vector<Variant> more_;
     std::size_t size_ = 0;
 };

@@ -157,7 +157,7 @@ class BorderObject : public automation::Object {
 }  // namespace
 
 ObjectRef makeBorders(const SheetRef& sheet, const CellRange& range, std::optional<Edge> edge) {
-    return std::make_shared<BorderObject>(sheet, range, edge);
+    return makeRecycled<BorderObject>(sheet, range, edge);
 }
 
 }  // namespace rw::chart::binding

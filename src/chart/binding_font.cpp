@@ -73,7 +73,7 @@ class FontObject : public automation::Object {
 }  // namespace
 
 ObjectRef makeFont(const SheetRef& sheet, const CellRange& range) {
-    return std::make_shared<FontObject>(sheet, range);
+    return makeRecycled<FontObject>(sheet, range);
 }
 
 }  // namespace rw::chart::binding

@@ -42,7 +42,7 @@ class InteriorObject : public automation::Object {
 }  // namespace
 
 ObjectRef makeInterior(const SheetRef& sheet, const CellRange& range) {
-    return std::make_shared<InteriorObject>(sheet, range);
+    return makeRecycled<InteriorObject>(sheet, range);
 }
 
 }  // namespace rw::chart::binding

@@ -269,7 +269,7 @@ class RangeObject : public automation::Object {
 }  // namespace
 
 ObjectRef makeRange(const SheetRef& sheet, const CellRange& range, RangeMode mode) {
-    return std::make_shared<RangeObject>(sheet, range, mode);
+    return makeRecycled<RangeObject>(sheet, range, mode);
 }
 
 std::optional<CellRange> rangeOfObject(const automation::Object& object) {

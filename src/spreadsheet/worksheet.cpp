@@ -42,7 +42,7 @@ Worksheet::Cell& Worksheet::cellAt(std::int32_t row, std::int32_t column) {
     const auto col = static_cast<std::uint16_t>(column);
     if (cells.empty() || cells.back().column < col) {
         if (cells.capacity() == 0) {
-            cells.reserve(4);
+            cells.reserve(8);  // a chart row holds up to a box and seven connectors
         }
         cells.push_back(Cell{col, ValueKind::Empty, columns_[column - 1].style, 0});
         return cells.back();
@@ -186,9 +186,10 @@ void Worksheet::growRowForFont(std::int32_t row, StyleId style) {
 
 void Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
     checkRange(range);
-    // Validate the change once, so a bad value fails before anything changes.
+    // Validate the change once, so a bad value fails before anything changes. The check writes into a
+    // scratch style that is kept, not made anew for each of the chart's hundreds of thousands of changes.
     {
-        CellStyle probe;
+        static thread_local CellStyle probe;
         change.applyTo(probe);
     }
     const bool fontChange =

@@ -147,6 +147,34 @@ TEST_F(BindingTest, FailuresCarryAClearDescription) {
     EXPECT_NE(failureOf([&] { app.value(""); }).find("quit"), std::string::npos);
 }
 
+// Member names match without regard to case, and argument lists of any length arrive whole (a few are
+// held in place, longer ones elsewhere; copies keep every kind of value).
+TEST_F(BindingTest, MemberNamesInAnyCaseAndArgumentListsOfAnyLength) {
+    Dispatch app = newApp();
+    Dispatch book = obj(app.get("Workbooks").call("Add"));
+    Dispatch ws = book.get("ActiveSheet");
+    ws.get("CELLS", {std::int16_t{2}, std::int16_t{3}})
+        .get("borders", {std::int16_t{10}})
+        .let("lineSTYLE", std::int16_t{1});
+    EXPECT_EQ(std::get<std::int32_t>(ws.get("Cells", {2, 3}).get("Borders", {10}).value("LineStyle")), 1);
+
+    const rw::automation::Args four{std::string("a long enough text to live outside the object"), 2, 3.5,
+                                    Variant(app.object())};
+    rw::automation::Args copy;
+    copy = four;
+    const rw::automation::Args again(copy);
+    ASSERT_EQ(again.size(), 4u);
+    EXPECT_EQ(std::get<std::string>(again[0]), "a long enough text to live outside the object");
+    EXPECT_EQ(std::get<double>(again.at(2)), 3.5);
+    EXPECT_EQ(std::get<rw::automation::ObjectRef>(again[3]), app.object());
+    EXPECT_THROW((void)again.at(4), std::out_of_range);
+    copy = rw::automation::Args{std::string("short")};
+    EXPECT_EQ(copy.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(copy[0]), "short");
+    EXPECT_NE(failureOf([&] { book.call("Close", four); }).find("Wrong number of arguments"),
+              std::string::npos);
+}
+
 TEST_F(BindingTest, SaveAsThenOpenInASecondInstance) {
     const std::string path = (dir_ / "qarlow12345678.xls").string();
     Dispatch first = newApp();
