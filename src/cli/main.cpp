@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "chart/excel_binding.h"
-#include "chart/picture_clipboard.h"
 #include "chart/print_setup.h"
 #include "cli/chart_tool.h"
 #include "cli/native_names.h"
@@ -46,7 +45,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(usualHandler);
     QCoreApplication::setApplicationName(QStringLiteral("rootweave-chart"));
-    rw::chart::registerPictureFonts();
+    // The chart's face is registered when a picture or the printed pages are drawn, not for every run.
     QTextStream out(stdout);
     QTextStream err(stderr);
     rw::cli::PictureCatcher pictures;

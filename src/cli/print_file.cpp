@@ -1,5 +1,6 @@
 #include "cli/print_file.h"
 
+#include "chart/picture_clipboard.h"
 #include "preview/print_document.h"
 
 namespace rw::cli {
@@ -15,6 +16,7 @@ std::optional<QPageSize> paperNamed(const QString& name) {
 }
 
 QByteArray printWorkbook(const sheet::Workbook& workbook, const QPageSize& paper) {
+    chart::registerPictureFonts();  // the pages' text in the chart's own face where the system lacks it
     return preview::sheetPdf(workbook.sheet(0), paper, QStringLiteral("Ancestor chart"));
 }
 
