@@ -180,6 +180,7 @@ struct BookState {
     std::string name;
     bool closed = false;
     bool printAreaOverUsedRange = false;  // made by Workbooks.Add while the factory asked for it
+    std::uint32_t references = 0;         // kept by BookRef
     void check() const {
         core->check();
         if (closed) {
@@ -194,28 +195,63 @@ struct BookState {
     }
 };
 
+// A counted reference to a workbook's state. The binding is used from the one thread that made its
+// application, so the count is a plain integer: the chart takes and lets go two references for every cell
+// it touches, and counting them atomically (as a shared pointer does once a program has a second thread)
+// cost more than the rest of such a call.
+class BookRef {
+  public:
+    BookRef() = default;
+    template <typename... A>
+    static BookRef make(A&&... args) {
+        return BookRef(new BookState(std::forward<A>(args)...));
+    }
+    BookRef(const BookRef& other) : state_(other.state_) {
+        if (state_ != nullptr) {
+            ++state_->references;
+        }
+    }
+    BookRef(BookRef&& other) noexcept : state_(std::exchange(other.state_, nullptr)) {}
+    BookRef& operator=(BookRef other) noexcept {
+        std::swap(state_, other.state_);
+        return *this;
+    }
+    ~BookRef() {
+        if (state_ != nullptr && --state_->references == 0) {
+            delete state_;
+        }
+    }
+    BookState* operator->() const { return state_; }
+    BookState& operator*() const { return *state_; }
+    friend bool operator==(const BookRef& a, const BookRef& b) { return a.state_ == b.state_; }
+
+  private:
+    explicit BookRef(BookState* fresh) : state_(fresh) { state_->references = 1; }
+    BookState* state_ = nullptr;
+};
+
 struct AppState {
     std::shared_ptr<AppCore> core = std::make_shared<AppCore>();
     bool visible = false;
     bool displayAlerts = true;
     int booksAdded = 0;
-    std::vector<std::shared_ptr<BookState>> books;
+    std::vector<BookRef> books;
     void check() const { core->check(); }
 };
 
 // A worksheet by its place in a workbook; every use checks that the workbook is still open.
 class SheetRef {
   public:
-    SheetRef(std::shared_ptr<BookState> book, std::size_t index) : book_(std::move(book)), index_(index) {}
+    SheetRef(BookRef book, std::size_t index) : book_(std::move(book)), index_(index) {}
     sheet::Worksheet& sheet() const {
         book_->check();
         return book_->workbook.sheet(index_);
     }
-    const std::shared_ptr<BookState>& book() const { return book_; }
+    const BookRef& book() const { return book_; }
     std::size_t index() const { return index_; }
 
   private:
-    std::shared_ptr<BookState> book_;
+    BookRef book_;
     std::size_t index_;
 };
 
@@ -227,7 +263,7 @@ ObjectRef makeApplication(std::shared_ptr<AppState> app);
 ObjectRef makeWorkbooks(std::shared_ptr<AppState> app);
 // Item `index` (1-based) of the application's open workbooks; "Subscript out of range" otherwise.
 ObjectRef workbookItem(const std::shared_ptr<AppState>& app, const Variant& index);
-ObjectRef makeWorkbook(std::shared_ptr<BookState> book);
+ObjectRef makeWorkbook(BookRef book);
 ObjectRef makeSheet(const SheetRef& sheet);
 ObjectRef makeRange(const SheetRef& sheet, const CellRange& range, RangeMode mode = RangeMode::Cells);
 // The cells of `object` when it is a Range of this binding.

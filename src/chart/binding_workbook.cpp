@@ -11,7 +11,7 @@ namespace {
 
 class WorkbookObject : public automation::Object {
   public:
-    explicit WorkbookObject(std::shared_ptr<BookState> b) : book_(std::move(b)) {}
+    explicit WorkbookObject(BookRef b) : book_(std::move(b)) {}
     Variant get(std::string_view member, const Args& args) override {
         book_->check();
         if (is(member, "ActiveSheet")) {
@@ -66,7 +66,7 @@ class WorkbookObject : public automation::Object {
         unsupported("Workbook", member);
     }
 
-    static void close(const std::shared_ptr<BookState>& b) {
+    static void close(const BookRef& b) {
         b->close();
         if (auto app = b->app.lock()) {
             std::erase(app->books, b);
@@ -74,12 +74,12 @@ class WorkbookObject : public automation::Object {
     }
 
   private:
-    std::shared_ptr<BookState> book_;
+    BookRef book_;
 };
 
 }  // namespace
 
-ObjectRef makeWorkbook(std::shared_ptr<BookState> book) {
+ObjectRef makeWorkbook(BookRef book) {
     return std::make_shared<WorkbookObject>(std::move(book));
 }
 

@@ -36,7 +36,7 @@ class WorkbooksObject : public automation::Object {
             for (std::size_t i = 0; i < workbook.sheetCount(); ++i) {
                 workbook.sheet(i).pageSetup() = app_->core->newSheetPageSetup;
             }
-            auto b = std::make_shared<BookState>(std::move(workbook), app_->core, app_);
+            auto b = BookRef::make(std::move(workbook), app_->core, app_);
             b->printAreaOverUsedRange = app_->core->printAreaOverUsedRange;
             b->name = "Book" + std::to_string(++app_->booksAdded);
             app_->books.push_back(b);
@@ -45,7 +45,7 @@ class WorkbooksObject : public automation::Object {
         if (is(member, "Open")) {
             argCount(args, 1, 15);
             const std::string path = automation::toText(args[0]);
-            auto b = std::make_shared<BookState>(sheet::loadWorkbook(path), app_->core, app_);
+            auto b = BookRef::make(sheet::loadWorkbook(path), app_->core, app_);
             b->name = path;
             app_->books.push_back(b);
             return makeWorkbook(b);
