@@ -7,8 +7,9 @@
 // - large blocks come from the heap too, instead of fresh mappings that are given back on every free and
 //   touched again on the next allocation;
 // - freed memory stays with the process for the next chart instead of being trimmed away;
-// - the first part of the heap may be backed by transparent huge pages, where the system allows them on
-//   request ("madvise" mode, the default of most distributions); elsewhere the request does nothing.
+// - the first 384 MB of the heap (room for a large family file and a chart) may be backed by transparent
+//   huge pages, where the system allows them on request ("madvise" mode, the default of most
+//   distributions); elsewhere the request does nothing.
 // The reservation is address space only: memory counts once it is touched.
 #include <malloc.h>
 #include <sys/mman.h>
@@ -31,7 +32,7 @@ constexpr bool kOwnAllocator = true;
 constexpr bool kOwnAllocator = true;
 #endif
 
-constexpr std::size_t kReserve = std::size_t{128} << 20;
+constexpr std::size_t kReserve = std::size_t{384} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 struct HeapSetup {
@@ -39,8 +40,8 @@ struct HeapSetup {
         if (!kOwnAllocator) {
             return;
         }
-        mallopt(M_MMAP_THRESHOLD, 256 << 20);
-        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+        mallopt(M_MMAP_THRESHOLD, 512 << 20);
+        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
         // One block as large as the reservation, taken from the heap and given back at once: the heap's
         // top then spans it, and the part aligned to huge pages is marked for them.
         void* block = std::malloc(kReserve);
