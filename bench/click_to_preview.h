@@ -4,12 +4,15 @@
 // clipboard and a lazily loaded preview, headless, with no Excel of the user's running and the temporary
 // folder a fresh one of its own.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 #include "app/generation_run.h"
 #include "app/main_window.h"
+#include "app/person_picker.h"
 #include "chart/excel1.h"
 #include "chart/excel_binding.h"
 #include "chart/picture_clipboard.h"
@@ -27,6 +30,24 @@ class NoRunningExcel : public automation::ActiveObjectLookup {
     }
 };
 
+// The picker's answer: the person with the given record id.
+class PickById : public PersonPicker {
+  public:
+    explicit PickById(std::string id) : id_(std::move(id)) {}
+    std::optional<PersonChoice> pick(QWidget&, const family::FamilyFile& file, family::PersonIndex,
+                                     bool) override {
+        for (std::size_t i = 0; i < file.people.size(); ++i) {
+            if (file.people[i].id == id_) {
+                return PersonChoice{static_cast<family::PersonIndex>(i), false};
+            }
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::string id_;
+};
+
 class ClickToPreview {
   public:
     explicit ClickToPreview(int generations) {
@@ -42,6 +63,20 @@ class ClickToPreview {
         QApplication::processEvents();
     }
     ~ClickToPreview() { qunsetenv("temp"); }
+
+    // Reads a family file as a dropped one is read, and picks the person with record id `id`; the inputs then
+    // hold that person's name and known depth. False when the read or the pick did not succeed.
+    bool loadFamily(const QString& path, const std::string& id) {
+        picker_.emplace(id);
+        form_.setPersonPicker(*picker_);
+        form_.ReadFamilyFile(path);
+        QElapsedTimer waited;
+        waited.start();
+        while (form_.familyBusy() && waited.elapsed() < 600000) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        return form_.familyLoaded() && seams_.messages.shown.empty();
+    }
 
     // One click, until the preview has painted. False when the run did not end in the preview.
     bool click() {
@@ -76,6 +111,7 @@ class ClickToPreview {
                        }};
     Form1 form_{platform_, run_};
     std::unique_ptr<Form2> preview_;
+    std::optional<PickById> picker_;
 };
 
 }  // namespace rw::bench

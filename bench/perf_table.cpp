@@ -5,6 +5,8 @@
 //   perf_table render  N WORKBOOK   reopen WORKBOOK in a new instance and write the picture of its used range
 //   perf_table preview N            "Start Creating Template", from the click to the preview shown and
 //   painted
+//   perf_table filled  N FAMILY     the same for the chart filled from FAMILY (a family file) with the
+//                                   ancestors of record I1, read before the click as a dropped file is
 //   perf_table soak    N RUNS       RUNS clicks in one window, each to the preview and "< Back" again;
 //                                   one line per run: "<seconds> <resident MB>"
 // Prints "<seconds> <peak MB>". bench/perf_table.sh runs the steps and prints the README's table. The steps
@@ -72,8 +74,12 @@ void reopenAndRender(const QString& workbook, const QString& picture, rw::Messag
     excel.call("Quit");
 }
 
-double clickToPreview(int generations) {
+double clickToPreview(int generations, const QString& family = QString()) {
     rw::bench::ClickToPreview run(generations);
+    if (!family.isEmpty() && !run.loadFamily(family, "I1")) {
+        std::fprintf(stderr, "perf_table: the family file could not be read or has no record I1\n");
+        std::exit(1);
+    }
     const auto start = Clock::now();
     const bool shown = run.click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -126,7 +132,8 @@ void soak(int generations, int runs) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: perf_table save|render|preview|soak GENERATIONS [WORKBOOK|RUNS]\n");
+        std::fprintf(
+            stderr, "usage: perf_table save|render|preview|filled|soak GENERATIONS [WORKBOOK|FAMILY|RUNS]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -148,6 +155,8 @@ int main(int argc, char** argv) {
     }
     if (step == QLatin1String("preview")) {
         seconds = clickToPreview(generations);
+    } else if (step == QLatin1String("filled") && !workbook.isEmpty()) {
+        seconds = clickToPreview(generations, workbook);
     } else if (step == QLatin1String("save") && !workbook.isEmpty()) {
         const auto start = Clock::now();
         layOutAndSave(generations, workbook, boxes);

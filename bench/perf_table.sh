@@ -3,6 +3,7 @@
 # generations; each cell is the median of RUNS fresh processes (time) and the highest peak memory seen.
 # The flush to disk that a save the user keeps adds is measured apart and printed below the table.
 #   bash bench/perf_table.sh [path/to/perf_table] [runs]
+# With bench_family beside perf_table, it also times the filled chart against the blank one.
 set -euo pipefail
 tool=${1:-build/bench/perf_table}
 runs=${2:-5}
@@ -45,3 +46,21 @@ done
 echo
 echo -n "Layout and save writes the workbook as the run writes its temporary one, not flushed to disk. A flush of it"
 echo " then takes (median): $(for n in 10 13 15; do awk -v n="$n" '{ printf "%s generations %.0f ms. ", n, $1 * 1000 }' "$work/flush-$n"; done)"
+
+# The filled chart: 15 generations from the 100,000-person family file bench_family writes, against the
+# blank chart, in turns (the family file is read before the click, as a dropped file is).
+writer="$(dirname "$tool")/bench_family"
+if [ -x "$writer" ]; then
+    "$writer" --write "$work/family.ged" 100000 >/dev/null
+    filled=() blank=() peak=0
+    for ((i = 0; i < runs; i++)); do
+        read -r s m <<<"$("$tool" filled 15 "$work/family.ged")"
+        filled+=("$s")
+        peak=$(awk -v a="$peak" -v b="$m" 'BEGIN { print (b > a ? b : a) }')
+        read -r s m <<<"$("$tool" preview 15)"
+        blank+=("$s")
+    done
+    f=$(printf '%s\n' "${filled[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
+    b=$(printf '%s\n' "${blank[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
+    awk -v f="$f" -v b="$b" -v m="$peak" 'BEGIN { printf "Filled chart, 15 generations from 100,000 people: click to preview %.0f ms (%.0f MB with the family file), the blank chart %.0f ms in the same turns: %.2f times.\n", f * 1000, m, b * 1000, f / b }'
+fi
