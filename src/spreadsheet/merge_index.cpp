@@ -11,6 +11,9 @@ bool MergeIndex::isLarge(const CellRange& area) {
 }
 
 const std::vector<CellRange>* MergeIndex::tile(std::int32_t tileRow, std::int32_t tileColumn) const {
+    if (mergeTiles_.empty()) {
+        return nullptr;  // only large areas so far
+    }
     const auto& row = mergeTiles_[static_cast<std::size_t>(tileRow)];
     return row == nullptr ? nullptr : &(*row)[static_cast<std::size_t>(tileColumn)];
 }

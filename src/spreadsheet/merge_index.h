@@ -82,7 +82,7 @@ void MergeIndex::forEachMergeIn(const CellRange& range, Fn&& fn) const {
             fn(m);
         }
     }
-    for (std::int32_t tr = r0; tr <= r1; ++tr) {
+    for (std::int32_t tr = r0; tr <= r1 && !mergeTiles_.empty(); ++tr) {
         if (mergeTiles_[static_cast<std::size_t>(tr)] == nullptr) {
             continue;
         }

@@ -70,7 +70,11 @@ TEST(ValueTest, TextLimitsAndEncoding) {
 TEST(MergeTest, LargeAreasAreFoundAndAbsorbedLikeSmallOnes) {
     Workbook wb;
     Worksheet& ws = wb.activeSheet();
-    ws.merge(parseAddress("A1:IV1000"));  // over a thousand tiles of the index
+    ws.merge(parseAddress("A1:IV1000"));                          // over a thousand tiles of the index
+    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV1000"));  // the only area: no tiles made yet
+    EXPECT_FALSE(ws.mergedAreaAt(1001, 1).has_value());
+    ws.applyStyle(CellRange::cell(1001, 1), StyleChange::fill(50));
+    EXPECT_FALSE(ws.effectiveStyle(1000, 9).solidFill);
     ws.merge(parseAddress("B1002:C1003"));
     EXPECT_EQ(ws.mergedAreaAt(1000, 256), parseAddress("A1:IV1000"));
     EXPECT_EQ(ws.mergedAreaAt(500, 17), parseAddress("A1:IV1000"));
