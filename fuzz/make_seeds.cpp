@@ -52,6 +52,8 @@ void saveShapes(const std::string& dir) {
     // Hostile.
     save(dir, "one_sheet_255_times.xls", oneSheetManyTimes(200));
     save(dir, "whole_sheet_merges.xls", wholeSheetMerges(3));
+    // One large merged area and nothing else on its sheet (kept small enough to save quickly).
+    save(dir, "large_merge_alone.xls", bookFile(basicGlobals(), {merges({CellRange{1, 1, 2000, 256}})}));
     save(dir, "last_rows.xls", bookFile(basicGlobals(), std::vector<Bytes>(100, number(0xFFFF, 0xFF, 1))));
     // Few bytes that ask for much: a long shared string shown by many cells, a whole-sheet merge over a
     // sheet of cells, dense blank runs, many small merged areas, a formula's long text over CONTINUE.
