@@ -38,6 +38,21 @@ QString familyOf(const std::string& name) {
     return family;
 }
 
+// Whether reading a text back from the SVG gives it unchanged: no blank at either end or next to another,
+// no control character, nothing XML cannot carry. Box texts are, as a rule, and skip the two passes.
+bool readsBackUnchanged(const std::string& text) {
+    if (text.empty() || text.front() == ' ' || text.back() == ' ') {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (u < 0x20 || (u == ' ' && text[i + 1] == ' ') || u == 0xEF) {
+            return false;  // 0xEF: U+FFFE and U+FFFF start with it; the careful path decides
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shapes) {
@@ -121,7 +136,9 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
     }
     for (const sheet::picture::TextItem& t : shapes.texts) {
         const QString text =
-            svg::collapseBlanks(QString::fromStdString(sheet::svg::SvgOut::plain(t.text, true)));
+            readsBackUnchanged(t.text)
+                ? QString::fromStdString(t.text)
+                : svg::collapseBlanks(QString::fromStdString(sheet::svg::SvgOut::plain(t.text, true)));
         if (text.isEmpty()) {
             continue;
         }

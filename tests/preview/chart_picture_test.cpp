@@ -66,6 +66,13 @@ TEST(ChartPicture, ShapesDrawWhatTheirSvgDraws) {
              ws.applyStyle(sheet::parseAddress("D6:D7"), StyleChange::fill(10));
              ws.setColumn(4, sheet::ColumnInfo{0, false, sheet::kDefaultStyle, true});
              ws.setText(CellRange::cell(8, 6), "end");
+             ws.setText(CellRange::cell(9, 1),
+                        "Ann Smith (1801\xE2\x80\x93"
+                        "1870)");  // read back as it is
+             ws.setText(CellRange::cell(9, 2), "two  inside");
+             ws.setText(CellRange::cell(9, 3),
+                        "not\xEF\xBF\xBE"
+                        "a character");
          }},
     };
     for (const Case& c : cases) {
