@@ -13,6 +13,7 @@
 #include "chart/automation.h"
 #include "chart/excel_binding.h"
 #include "platform/failure.h"
+#include "platform/sanitizer.h"
 #include "spreadsheet/workbook.h"
 
 // What the engine's automation objects share: member-name matching, the object model's constants, the
@@ -115,11 +116,7 @@ class Recycled {
     }
 
   private:
-#if defined(__SANITIZE_ADDRESS__)
-    static constexpr bool kRecycle = false;
-#else
-    static constexpr bool kRecycle = true;
-#endif
+    static constexpr bool kRecycle = !kAddressSanitizer;
     static constexpr std::size_t kKept = 64;
     struct Block {
         Block* next;

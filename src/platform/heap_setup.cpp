@@ -20,27 +20,19 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/sanitizer.h"
+
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kOwnAllocator = false;  // the sanitizer's allocator ignores these settings
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-constexpr bool kOwnAllocator = false;
-#else
-constexpr bool kOwnAllocator = true;
-#endif
-#else
-constexpr bool kOwnAllocator = true;
-#endif
+using rw::kAddressSanitizer;
 
 constexpr std::size_t kReserve = std::size_t{384} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 struct HeapSetup {
     HeapSetup() {
-        if (!kOwnAllocator) {
-            return;
+        if (kAddressSanitizer) {
+            return;  // the sanitizer's allocator ignores these settings
         }
         mallopt(M_MMAP_THRESHOLD, 512 << 20);
         mallopt(M_TRIM_THRESHOLD, 1024 << 20);
