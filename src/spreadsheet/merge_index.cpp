@@ -3,11 +3,7 @@
 namespace rw::sheet {
 
 bool MergeIndex::isLarge(const CellRange& area) {
-    const auto down = static_cast<std::size_t>((area.lastRow - 1) / kMergeTileRows -
-                                               (area.firstRow - 1) / kMergeTileRows + 1);
-    const auto across = static_cast<std::size_t>((area.lastColumn - 1) / kMergeTileColumns -
-                                                 (area.firstColumn - 1) / kMergeTileColumns + 1);
-    return down * across > kLargeTiles;
+    return static_cast<std::int64_t>(area.cellCount()) > kLargeCells;
 }
 
 const std::vector<CellRange>* MergeIndex::tile(std::int32_t tileRow, std::int32_t tileColumn) const {

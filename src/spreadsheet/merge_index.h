@@ -37,10 +37,11 @@ class MergeIndex {
     static constexpr std::int32_t kMergeTileColumns = 16;
     static constexpr std::int32_t kMergeTilesAcross = kMaxColumns / kMergeTileColumns;
     static constexpr std::int32_t kMergeTilesDown = kMaxRows / kMergeTileRows;
-    // An area over more tiles than this is listed once, among the large ones, instead of in each tile:
-    // merging a whole sheet costs one entry, not 65,536. Large areas do not overlap, so there are at most
-    // kMaxRows * kMaxColumns / (kLargeTiles * 256) = 256 of them.
-    static constexpr std::size_t kLargeTiles = 256;
+    // An area of more than a 64th of the sheet is listed once, among the large ones, instead of in each tile
+    // it touches: merging a whole sheet costs one entry, not 65,536. Areas do not overlap, so there are at
+    // most 64 large ones to look through; a smaller area is listed in its tiles, as many as the reader's
+    // memory budget allows for.
+    static constexpr std::int64_t kLargeCells = std::int64_t{kMaxRows} * kMaxColumns / 64;
     using TileRow = std::array<std::vector<CellRange>, kMergeTilesAcross>;
 
     static bool isLarge(const CellRange& area);

@@ -70,21 +70,21 @@ TEST(ValueTest, TextLimitsAndEncoding) {
 TEST(MergeTest, LargeAreasAreFoundAndAbsorbedLikeSmallOnes) {
     Workbook wb;
     Worksheet& ws = wb.activeSheet();
-    ws.merge(parseAddress("A1:IV1000"));                          // over a thousand tiles of the index
-    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV1000"));  // the only area: no tiles made yet
-    EXPECT_FALSE(ws.mergedAreaAt(1001, 1).has_value());
-    ws.applyStyle(CellRange::cell(1001, 1), StyleChange::fill(50));
-    EXPECT_FALSE(ws.effectiveStyle(1000, 9).solidFill);
-    ws.merge(parseAddress("B1002:C1003"));
-    EXPECT_EQ(ws.mergedAreaAt(1000, 256), parseAddress("A1:IV1000"));
-    EXPECT_EQ(ws.mergedAreaAt(500, 17), parseAddress("A1:IV1000"));
-    EXPECT_FALSE(ws.mergedAreaAt(1001, 1).has_value());
-    EXPECT_EQ(ws.mergedAreaAt(1003, 3), parseAddress("B1002:C1003"));
-    EXPECT_THROW(ws.setText(CellRange::cell(1000, 2), "x"), rw::Failure);
+    ws.merge(parseAddress("A1:IV2000"));  // more than a 64th of the sheet: listed apart from the tiles
+    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV2000"));  // the only area: no tiles made yet
+    EXPECT_FALSE(ws.mergedAreaAt(2001, 1).has_value());
+    ws.applyStyle(CellRange::cell(2001, 1), StyleChange::fill(50));
+    EXPECT_FALSE(ws.effectiveStyle(2000, 9).solidFill);
 
-    ws.merge(parseAddress("C999:D1002"));  // touches both: they join
+    ws.merge(parseAddress("B2002:C2003"));
+    EXPECT_EQ(ws.mergedAreaAt(2000, 256), parseAddress("A1:IV2000"));
+    EXPECT_EQ(ws.mergedAreaAt(500, 17), parseAddress("A1:IV2000"));
+    EXPECT_EQ(ws.mergedAreaAt(2003, 3), parseAddress("B2002:C2003"));
+    EXPECT_THROW(ws.setText(CellRange::cell(2000, 2), "x"), rw::Failure);
+
+    ws.merge(parseAddress("C1999:D2002"));  // touches both: they join
     ASSERT_EQ(ws.mergedRanges().size(), 1u);
-    EXPECT_EQ(ws.mergedAreaAt(1003, 256), parseAddress("A1:IV1003"));
-    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV1003"));
-    EXPECT_FALSE(ws.mergedAreaAt(1004, 1).has_value());
+    EXPECT_EQ(ws.mergedAreaAt(2003, 256), parseAddress("A1:IV2003"));
+    EXPECT_EQ(ws.mergedAreaAt(1, 1), parseAddress("A1:IV2003"));
+    EXPECT_FALSE(ws.mergedAreaAt(2004, 1).has_value());
 }
