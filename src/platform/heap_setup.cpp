@@ -6,7 +6,9 @@
 // preview), more than the work done in the page. So:
 // - large blocks come from the heap too, instead of fresh mappings that are given back on every free and
 //   touched again on the next allocation;
-// - freed memory stays with the process for the next chart instead of being trimmed away;
+// - freed memory stays with the process for the next chart instead of being trimmed away, up to 512 MB
+//   (more than the reservation below, which must stay; what a very large family file frees when it is
+//   closed goes back to the system);
 // - every thread allocates from the one heap: the family file read in the background lands there too,
 //   instead of in a heap of its own (37 MB less at the peak of a filled chart from 100,000 people);
 // - the first 384 MB of the heap (room for a large family file and a chart) may be backed by transparent
@@ -35,7 +37,7 @@ struct HeapSetup {
             return;  // the sanitizer's allocator ignores these settings
         }
         mallopt(M_MMAP_THRESHOLD, 512 << 20);
-        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
         mallopt(M_ARENA_MAX, 1);
         // One block as large as the reservation, taken from the heap and given back at once: the heap's
         // top then spans it, and the part aligned to huge pages is marked for them.
