@@ -68,12 +68,16 @@ QByteArray rasterisePicture(const QByteArray& svg, QSize size, qint64 maxPixels)
 
 void PictureClipboard::copy(const sheet::Worksheet& sheet, const sheet::CellRange& range) {
     last_ = {};
-    sheet::RangePicture picture = sheet::renderRangePicture(sheet, range);
-    QByteArray svg = QByteArray::fromStdString(picture.svg);
-    picture.svg = std::string();
-    const QByteArray png = rasterisePicture(svg, QSize(picture.width, picture.height));
+    auto shapes = std::make_shared<const sheet::picture::Shapes>(sheet::rangeShapes(sheet, range));
+    // The SVG is written straight into the clipboard's buffer, a piece at a time: a filled chart's is 8 MB.
+    QByteArray svg;
+    svg.reserve(static_cast<qsizetype>(sheet::pictureSvgSizeHint(*shapes)));
+    sheet::writePictureSvg(*shapes, [&svg](std::string_view piece) {
+        svg.append(piece.data(), static_cast<qsizetype>(piece.size()));
+    });
+    const QByteArray png = rasterisePicture(svg, QSize(shapes->width, shapes->height));
     clipboard_.setPicture(svg, png);
-    last_ = {svg, std::move(picture.shapes)};
+    last_ = {svg, std::move(shapes)};
 }
 
 void writePictureFile(const QString& path, const QByteArray& bytes, safefile::Flush flush) {

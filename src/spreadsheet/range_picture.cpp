@@ -444,15 +444,7 @@ void writeTexts(SvgOut& out, const picture::Shapes& p) {
     }
 }
 
-}  // namespace
-
-picture::Shapes rangeShapes(const Worksheet& sheet, const CellRange& range, bool gridlines) {
-    return Renderer(sheet, range, gridlines).run();
-}
-
-std::string pictureSvg(const picture::Shapes& p) {
-    SvgOut out;
-    out.s.reserve(estimateSize(p));
+void writeDocument(SvgOut& out, const picture::Shapes& p) {
     out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"")
         .num(p.width)
         .raw("\" height=\"")
@@ -477,7 +469,29 @@ std::string pictureSvg(const picture::Shapes& p) {
     writeStrokes(out, p.vertical, false);
     writeTexts(out, p);
     out.raw("</svg>\n");
+    out.flush();
+}
+
+}  // namespace
+
+picture::Shapes rangeShapes(const Worksheet& sheet, const CellRange& range, bool gridlines) {
+    return Renderer(sheet, range, gridlines).run();
+}
+
+std::string pictureSvg(const picture::Shapes& p) {
+    SvgOut out;
+    out.s.reserve(estimateSize(p));
+    writeDocument(out, p);
     return std::move(out.s);
+}
+
+std::size_t pictureSvgSizeHint(const picture::Shapes& shapes) {
+    return estimateSize(shapes);
+}
+
+void writePictureSvg(const picture::Shapes& shapes, const std::function<void(std::string_view)>& piece) {
+    SvgOut out(piece);
+    writeDocument(out, shapes);
 }
 
 RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines) {

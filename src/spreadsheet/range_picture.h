@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,6 +66,10 @@ struct RangePicture {
 picture::Shapes rangeShapes(const Worksheet& sheet, const CellRange& range, bool gridlines = true);
 // The SVG document of those shapes.
 std::string pictureSvg(const picture::Shapes& shapes);
+// The same document handed to `piece` in pieces of about 1 MB, in order, for a caller that keeps it in a
+// buffer of its own; pictureSvgSizeHint estimates its whole size, for that buffer's room.
+void writePictureSvg(const picture::Shapes& shapes, const std::function<void(std::string_view)>& piece);
+std::size_t pictureSvgSizeHint(const picture::Shapes& shapes);
 // Both at once.
 RangePicture renderRangePicture(const Worksheet& sheet, const CellRange& range, bool gridlines = true);
 

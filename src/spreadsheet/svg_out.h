@@ -2,27 +2,46 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace rw::sheet::svg {
 
-// Appends SVG text quickly: integers and half pixels through to_chars, no streams.
+// Appends SVG text quickly: integers and half pixels through to_chars, no streams. The text builds up in
+// `s`; given a sink, it is handed over in pieces of about 1 MB instead, for a caller that keeps the whole
+// document in a buffer of its own (so the document is never held twice).
 class SvgOut {
   public:
+    using Sink = std::function<void(std::string_view)>;
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+    SvgOut() = default;
+    explicit SvgOut(Sink sink) : sink_(std::move(sink)) { s.reserve(kPiece + 4096); }
+
     std::string s;
+
+    // Hands what is left to the sink; without one, the text stays in `s`.
+    void flush() {
+        if (sink_ && !s.empty()) {
+            sink_(s);
+            s.clear();
+        }
+    }
 
     SvgOut& raw(std::string_view t) {
         s.append(t);
-        return *this;
+        return wrote();
     }
     SvgOut& num(std::int64_t v) {
         char buf[24];
         auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
         (void)ec;
         s.append(buf, end);
-        return *this;
+        return wrote();
     }
     // A value in half pixels: 2 * v.
     SvgOut& half(std::int64_t twice) {
@@ -49,7 +68,7 @@ class SvgOut {
             --last;
         }
         s.append(buf, last);
-        return *this;
+        return wrote();
     }
     SvgOut& color(std::uint32_t rgb) {
         static constexpr char kHex[] = "0123456789abcdef";
@@ -58,14 +77,14 @@ class SvgOut {
             buf[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
         }
         s.append(buf, 7);
-        return *this;
+        return wrote();
     }
     // Text content or an attribute value: XML entities for markup characters; characters XML cannot
     // carry become a replacement. Blanks that the SVG white-space rule would drop (leading, trailing,
     // repeated) become no-break spaces, so the text keeps its place as the cell shows it.
     SvgOut& escaped(std::string_view t, bool keepBlanks = false) {
         appendText(s, t, keepBlanks, true);
-        return *this;
+        return wrote();
     }
 
     // The same text as a reader of the document gets it back: the characters and blanks as escaped()
@@ -78,6 +97,13 @@ class SvgOut {
     }
 
   private:
+    SvgOut& wrote() {
+        if (sink_ && s.size() >= kPiece) {
+            flush();
+        }
+        return *this;
+    }
+
     static void appendText(std::string& s, std::string_view t, bool keepBlanks, bool entities) {
         for (std::size_t i = 0; i < t.size(); ++i) {
             const char ch = t[i];
@@ -116,6 +142,8 @@ class SvgOut {
             s.push_back(ch);
         }
     }
+
+    Sink sink_;
 };
 
 }  // namespace rw::sheet::svg
