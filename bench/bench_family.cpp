@@ -4,44 +4,19 @@
 //   <dir>/bench/bench_family [people [runs]]   (default 100000 people, about 60 MB, and 5 runs; the file is
 //   made and removed here)
 //   <dir>/bench/bench_family --write FILE [people]   only writes the file (for bench_family_chart.sh)
-#include <malloc.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "counted_heap.h"
 #include "family/family.h"
 
 namespace {
-
-// Live and peak heap bytes, counted by the global allocation functions.
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-void* allocate(std::size_t n) {
-    void* p = std::malloc(n == 0 ? 1 : n);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    const std::size_t now = liveBytes += malloc_usable_size(p);
-    std::size_t peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-
-void release(void* p) {
-    if (p == nullptr)
-        return;
-    liveBytes -= malloc_usable_size(p);
-    std::free(p);
-}
 
 // A person every genealogy program would write: name parts, sex, birth and death with places, a note that
 // continues over lines, a source citation, the change date. The first 32,767 people form the pedigree of
@@ -91,25 +66,6 @@ double cpuSeconds() {
 
 }  // namespace
 
-void* operator new(std::size_t n) {
-    return allocate(n);
-}
-void* operator new[](std::size_t n) {
-    return allocate(n);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
-
 int main(int argc, char** argv) {
     if (argc > 2 && std::string(argv[1]) == "--write") {
         generate(argv[2], std::max(argc > 3 ? std::atoi(argv[3]) : 100000, (1 << 15) - 1));
@@ -126,14 +82,13 @@ int main(int argc, char** argv) {
     std::vector<double> cpu;
     double perByte = 0;
     for (int run = 0; run < runs; ++run) {
-        const std::size_t before = liveBytes.load();
-        peakBytes = before;
+        const std::size_t before = rw::bench::restartHeapPeak();
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = cpuSeconds();
         const rw::family::FamilyFile file = rw::family::readFamilyFile(path);
         cpu.push_back(cpuSeconds() - cpuStart);
         wall.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        perByte = static_cast<double>(peakBytes.load() - before) / size;
+        perByte = static_cast<double>(rw::bench::peakHeapBytes.load() - before) / size;
         const auto list = rw::family::ancestors(file, *file.find("I1"), 15);
         if (list.size() != (1u << 15) - 1) {
             std::fprintf(stderr, "bench_family: %zu ancestors, not 32767\n", list.size());

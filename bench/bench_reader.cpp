@@ -5,9 +5,7 @@
 // Memory of one read (and one save of it) of each file, each in a fresh process:
 //   <dir>/bench/bench_reader --memory
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,55 +13,12 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 
+#include "counted_heap.h"
 #include "spreadsheet/book_shapes.h"    // tests/spreadsheet
 #include "spreadsheet/codec_support.h"  // tests/spreadsheet
 #include "spreadsheet/xls_codec.h"
-
-// Live and peak heap bytes, counted by the global allocation functions.
-namespace {
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-void* counted(std::size_t n) {
-    void* p = std::malloc(n == 0 ? 1 : n);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    const std::size_t now = liveBytes += malloc_usable_size(p);
-    std::size_t peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-void uncounted(void* p) {
-    if (p != nullptr) {
-        liveBytes -= malloc_usable_size(p);
-        std::free(p);
-    }
-}
-}  // namespace
-
-void* operator new(std::size_t n) {
-    return counted(n);
-}
-void* operator new[](std::size_t n) {
-    return counted(n);
-}
-void operator delete(void* p) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p) noexcept {
-    uncounted(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    uncounted(p);
-}
 
 namespace {
 
@@ -130,8 +85,7 @@ BENCHMARK(BM_Read)->DenseRange(0, static_cast<int>(std::size(kShapes)) - 1)->Uni
 int measure(const Shape& shape) {
     const fs::path path = fileOf(shape);
     const double size = static_cast<double>(fs::file_size(path));
-    const std::size_t before = liveBytes.load();
-    peakBytes = before;
+    const std::size_t before = rw::bench::restartHeapPeak();
     // Wall time, and the process's CPU time (which a busy machine does not stretch).
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
@@ -140,11 +94,11 @@ int measure(const Shape& shape) {
         const Workbook wb = loadWorkbook(path);
         readSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         readCpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-        readPeak = static_cast<double>(peakBytes.load() - before);
+        readPeak = static_cast<double>(rw::bench::peakHeapBytes.load() - before);
         benchmark::DoNotOptimize(encodeWorkbook(wb));
     }
     fs::remove(path);
-    const double savePeak = static_cast<double>(peakBytes.load() - before);
+    const double savePeak = static_cast<double>(rw::bench::peakHeapBytes.load() - before);
     std::printf(
         "%-20s file %9.0f bytes  read %7.1f ms wall, %7.1f ms CPU, %6.1f MB/s of CPU  peak heap: read %6.1f "
         "MB "
