@@ -19,20 +19,17 @@ ChartPicture::~ChartPicture() = default;
 
 namespace {
 
-void openPictureFile(QFile& file) {
-    const std::string path = file.fileName().toStdString();
-    if (!file.exists()) {
-        throw Failure("File not found: " + path);
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure("The picture file " + path + " cannot be read: " + file.errorString().toStdString());
-    }
+[[noreturn]] void cannotRead(const QFile& file) {
+    throw Failure("The picture file " + file.fileName().toStdString() +
+                  " cannot be read: " + file.errorString().toStdString());
 }
 
-void checkRead(const QFile& file) {
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure("The picture file " + file.fileName().toStdString() +
-                      " cannot be read: " + file.errorString().toStdString());
+void openPictureFile(QFile& file) {
+    if (!file.exists()) {
+        throw Failure("File not found: " + file.fileName().toStdString());
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        cannotRead(file);
     }
 }
 
@@ -40,7 +37,9 @@ QByteArray readPictureFile(const QString& path) {
     QFile file(path);
     openPictureFile(file);
     QByteArray bytes = file.readAll();
-    checkRead(file);
+    if (file.error() != QFileDevice::NoError) {
+        cannotRead(file);
+    }
     return bytes;
 }
 
@@ -57,10 +56,8 @@ bool fileHolds(const QString& path, const QByteArray& bytes) {
     qint64 at = 0;
     for (;;) {
         const qint64 got = file.read(piece.data(), kPiece);
-        checkRead(file);
-        if (got < 0) {
-            throw Failure("The picture file " + path.toStdString() +
-                          " cannot be read: " + file.errorString().toStdString());
+        if (got < 0 || file.error() != QFileDevice::NoError) {
+            cannotRead(file);
         }
         if (got == 0) {
             return at == bytes.size();
