@@ -11,6 +11,10 @@ runs=${2:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+median() {  # numbers... -> the middle one
+    printf '%s\n' "$@" | sort -g | sed -n "$(($# / 2 + 1))p"
+}
+
 measure() {  # step generations -> "median_ms peak_MB"; a save also leaves its flush median in $work/flush
     local step=$1 n=$2 times=() flushes=() peak=0 out s m f
     for ((i = 0; i < runs; i++)); do
@@ -24,12 +28,10 @@ measure() {  # step generations -> "median_ms peak_MB"; a save also leaves its f
         [ -n "${f:-}" ] && flushes+=("$f")
         peak=$(awk -v a="$peak" -v b="$m" 'BEGIN { print (b > a ? b : a) }')
     done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
     if [ "${#flushes[@]}" -gt 0 ]; then
-        printf '%s\n' "${flushes[@]}" | sort -g | sed -n "$((runs / 2 + 1))p" >"$work/flush-$n"
+        median "${flushes[@]}" >"$work/flush-$n"
     fi
-    awk -v s="$median" -v m="$peak" 'BEGIN { printf "%.0f ms, %.0f MB", s * 1000, m }'
+    awk -v s="$(median "${times[@]}")" -v m="$peak" 'BEGIN { printf "%.0f ms, %.0f MB", s * 1000, m }'
 }
 
 cpu=$(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -n 1)
@@ -60,7 +62,7 @@ if [ -x "$writer" ]; then
         read -r s m <<<"$("$tool" preview 15)"
         blank+=("$s")
     done
-    f=$(printf '%s\n' "${filled[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
-    b=$(printf '%s\n' "${blank[@]}" | sort -g | sed -n "$((runs / 2 + 1))p")
+    f=$(median "${filled[@]}")
+    b=$(median "${blank[@]}")
     awk -v f="$f" -v b="$b" -v m="$peak" 'BEGIN { printf "Filled chart, 15 generations from 100,000 people: click to preview %.0f ms (%.0f MB with the family file), the blank chart %.0f ms in the same turns: %.2f times.\n", f * 1000, m, b * 1000, f / b }'
 fi
