@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -24,12 +24,33 @@ using ObjectRef = std::shared_ptr<Object>;
 using Variant =
     std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, ObjectRef>;
 
+// What an argument list is made of: anything a Variant is made from.
+template <typename T>
+concept ArgumentValue = std::is_constructible_v<Variant, T>;
+
 // The arguments of one call. A call takes at most a few, so they are held in place: the chart's hundreds
 // of thousands of calls allocate nothing for them. A longer list is held on the heap.
 class Args {
   public:
     Args() = default;
-    Args(std::initializer_list<Variant> values) { assign(values.begin(), values.end()); }
+    // A braced list, `get("Cells", {row, column})`: each value is made in its place, not copied there.
+    template <ArgumentValue... T>
+    Args(T&&... values) {  // NOLINT: implicit on purpose, as the braced list it stands for
+        if constexpr (sizeof...(T) <= kInPlace) {
+            auto* slot = reinterpret_cast<Variant*>(inPlace_);
+            std::size_t made = 0;
+            try {
+                ((::new (static_cast<void*>(slot + made)) Variant(std::forward<T>(values)), ++made), ...);
+            } catch (...) {
+                std::destroy_n(slot, made);
+                throw;
+            }
+        } else {
+            more_.reserve(sizeof...(T));
+            (more_.emplace_back(std::forward<T>(values)), ...);
+        }
+        size_ = sizeof...(T);
+    }
     Args(const Args& other) { assign(other.begin(), other.end()); }
     Args& operator=(const Args& other) {
         if (this != &other) {
@@ -38,7 +59,11 @@ class Args {
         }
         return *this;
     }
-    ~Args() { clear(); }
+    ~Args() {
+        if (size_ <= kInPlace) {
+            std::destroy_n(std::launder(reinterpret_cast<Variant*>(inPlace_)), size_);
+        }
+    }
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -70,8 +95,9 @@ class Args {
     void clear() {
         if (size_ <= kInPlace) {
             std::destroy_n(std::launder(reinterpret_cast<Variant*>(inPlace_)), size_);
+        } else {
+            more_.clear();
         }
-        more_.clear();
         size_ = 0;
     }
 
