@@ -4,6 +4,8 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <string_view>
 
 #include "chart/excel_binding.h"
 #include "chart/print_setup.h"
@@ -29,6 +31,19 @@ void dropSessionNotes(QtMsgType type, const QMessageLogContext& context, const Q
     }
 }
 
+// Pictures and printed pages are drawn with Qt's text and painting, which need a GUI application. A run
+// without them starts the core application alone, without loading a platform and its fonts. When in doubt
+// (an argument that only looks like one of those options), the GUI application starts: it does everything.
+bool drawsPictures(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.starts_with("--picture") || argument.starts_with("--print")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,13 +51,15 @@ int main(int argc, char** argv) {
     // the write fail with "File too large", which is reported, instead of ending the tool unannounced.
     rw::safefile::removeDraftsOnSignals();
     std::signal(SIGXFSZ, SIG_IGN);
-    // Pictures are drawn with Qt's text and painting, which need a GUI application; the tool never shows a
-    // window, so it runs on the offscreen platform unless told otherwise.
+    // The tool never shows a window, so a GUI application runs on the offscreen platform unless told
+    // otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     usualHandler = qInstallMessageHandler(dropSessionNotes);
-    QGuiApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = drawsPictures(argc, argv)
+                                                      ? std::make_unique<QGuiApplication>(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
     qInstallMessageHandler(usualHandler);
     QCoreApplication::setApplicationName(QStringLiteral("rootweave-chart"));
     // The chart's face is registered when a picture or the printed pages are drawn, not for every run.
