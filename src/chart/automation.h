@@ -61,7 +61,7 @@ class Args {
     }
     ~Args() {
         if (size_ <= kInPlace) {
-            std::destroy_n(std::launder(reinterpret_cast<Variant*>(inPlace_)), size_);
+            destroyInPlace();
         }
     }
 
@@ -92,9 +92,19 @@ class Args {
         }
         size_ = count;
     }
+    // Numbers and flags, the usual arguments, need nothing done to end: only text and objects are destroyed.
+    void destroyInPlace() {
+        Variant* values = std::launder(reinterpret_cast<Variant*>(inPlace_));
+        for (std::size_t i = 0; i < size_; ++i) {
+            if (std::holds_alternative<std::string>(values[i]) ||
+                std::holds_alternative<ObjectRef>(values[i])) {
+                std::destroy_at(values + i);
+            }
+        }
+    }
     void clear() {
         if (size_ <= kInPlace) {
-            std::destroy_n(std::launder(reinterpret_cast<Variant*>(inPlace_)), size_);
+            destroyInPlace();
         } else {
             more_.clear();
         }

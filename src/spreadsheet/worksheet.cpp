@@ -28,13 +28,17 @@ void Worksheet::setName(const std::string& name) {
 }
 
 Worksheet::Row& Worksheet::rowAt(std::int32_t row) {
-    if (rows_.size() < static_cast<std::size_t>(row)) {
-        if (rows_.capacity() < static_cast<std::size_t>(row)) {
-            rows_.reserve(std::max<std::size_t>(static_cast<std::size_t>(row), rows_.capacity() * 2));
-        }
-        rows_.resize(static_cast<std::size_t>(row));
+    if (rows_.size() < static_cast<std::size_t>(row)) [[unlikely]] {
+        growRows(row);
     }
     return rows_[row - 1];
+}
+
+void Worksheet::growRows(std::int32_t row) {
+    if (rows_.capacity() < static_cast<std::size_t>(row)) {
+        rows_.reserve(std::max<std::size_t>(static_cast<std::size_t>(row), rows_.capacity() * 2));
+    }
+    rows_.resize(static_cast<std::size_t>(row));
 }
 
 Worksheet::Cell& Worksheet::cellAt(std::int32_t row, std::int32_t column) {
@@ -66,20 +70,6 @@ const Worksheet::Cell* Worksheet::findCell(std::int32_t row, std::int32_t column
         return &*it;
     }
     return nullptr;
-}
-
-CellView Worksheet::view(std::int32_t row, const Cell& c) const {
-    CellView v;
-    v.row = row;
-    v.column = c.column;
-    v.style = c.style;
-    v.kind = c.kind;
-    if (c.kind == ValueKind::Text) {
-        v.text = texts_[c.value];
-    } else if (c.kind != ValueKind::Empty) {
-        v.number = numbers_[c.value];
-    }
-    return v;
 }
 
 void Worksheet::checkRange(const CellRange& r) const {
@@ -188,9 +178,15 @@ void Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
     checkRange(range);
     // Validate the change once, so a bad value fails before anything changes. The check writes into a
     // scratch style that is kept, not made anew for each of the chart's hundreds of thousands of changes.
+    // A change the same as the one checked last (as most of a chart's are) is not checked again.
     {
         static thread_local CellStyle probe;
-        change.applyTo(probe);
+        static thread_local StyleChange checked{StyleChange::Kind::FontName, Edge::Left, 0, {}};
+        if (change.kind == StyleChange::Kind::FontName || change.kind != checked.kind ||
+            change.edge != checked.edge || change.number != checked.number) {
+            change.applyTo(probe);
+            checked = {change.kind, change.edge, change.number, {}};
+        }
     }
     const bool fontChange =
         change.kind == StyleChange::Kind::FontHeight || change.kind == StyleChange::Kind::FontName;

@@ -183,7 +183,8 @@ class Worksheet {
         bool manualHeight = false;  // set by hand: a larger font does not grow it
     };
 
-    Row& rowAt(std::int32_t row);                         // grows the rows up to it
+    Row& rowAt(std::int32_t row);  // grows the rows up to it
+    void growRows(std::int32_t row);
     Cell& cellAt(std::int32_t row, std::int32_t column);  // creates it with its column's format
     const Cell* findCell(std::int32_t row, std::int32_t column) const;
     CellView view(std::int32_t row, const Cell& c) const;
@@ -207,6 +208,20 @@ class Worksheet {
 };
 
 // ---------------------------------------------------------------------------------------------------------
+
+inline CellView Worksheet::view(std::int32_t row, const Cell& c) const {
+    CellView v;
+    v.row = row;
+    v.column = c.column;
+    v.style = c.style;
+    v.kind = c.kind;
+    if (c.kind == ValueKind::Text) {
+        v.text = texts_[c.value];
+    } else if (c.kind != ValueKind::Empty) {
+        v.number = numbers_[c.value];
+    }
+    return v;
+}
 
 template <typename Visitor>
 void Worksheet::forEachCell(const CellRange& range, Visitor&& visit) const {

@@ -35,16 +35,8 @@ std::uint16_t fontIndex(Layout& l, const Font& f, const Font& defaultFont) {
     return static_cast<std::uint16_t>(l.fonts.size() + 4);
 }
 
-std::uint16_t xfIndex(Layout& l, StyleId id) {
-    if (id >= l.xfOfStyle.size()) {
-        throw Failure("Internal error: a cell refers to an unknown format");
-    }
-    std::uint16_t& xf = l.xfOfStyle[id];
-    if (xf == 0xFFFF) {
-        xf = static_cast<std::uint16_t>(16 + l.xfStyles.size());
-        l.xfStyles.push_back(id);
-    }
-    return xf;
+void unknownFormat() {
+    throw Failure("Internal error: a cell refers to an unknown format");
 }
 
 void putFont(RecordSink& s, const Font& f) {

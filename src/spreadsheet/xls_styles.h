@@ -26,7 +26,19 @@ struct Layout {
 // The index of a number format: a built-in one's own, else a FORMAT record of the workbook.
 std::uint16_t formatIndex(Layout& l, const std::string& code);
 std::uint16_t fontIndex(Layout& l, const Font& f, const Font& defaultFont);
-std::uint16_t xfIndex(Layout& l, StyleId id);
+[[noreturn]] void unknownFormat();
+// The XF of a cell format, numbered when first asked for (once per cell of the sheets being saved).
+inline std::uint16_t xfIndex(Layout& l, StyleId id) {
+    if (id >= l.xfOfStyle.size()) [[unlikely]] {
+        unknownFormat();
+    }
+    std::uint16_t& xf = l.xfOfStyle[id];
+    if (xf == 0xFFFF) {
+        xf = static_cast<std::uint16_t>(16 + l.xfStyles.size());
+        l.xfStyles.push_back(id);
+    }
+    return xf;
+}
 
 void putFont(RecordSink& s, const Font& f);
 void putFormat(RecordSink& s, std::uint16_t index, const std::string& code);
