@@ -118,8 +118,15 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
         line(QPointF(x, s.from), QPointF(x, s.to), opaque(s.rgb), s.width);
     }
 
-    const auto fontIndex = [&](const sheet::Font& f, double scale) {
-        FontStyle style{familyOf(f.name), sheet::picture::hundredths(f.heightTwips / 15.0 * scale),
+    // Each font's family is worked out once: a shrunk text asks for its font at a size of its own.
+    std::vector<QString> families;
+    families.reserve(shapes.fonts.size());
+    for (const sheet::Font& f : shapes.fonts) {
+        families.push_back(familyOf(f.name));
+    }
+    const auto fontIndex = [&](std::size_t font, double scale) {
+        const sheet::Font& f = shapes.fonts[font];
+        FontStyle style{families[font], sheet::picture::hundredths(f.heightTwips / 15.0 * scale),
                         f.bold ? 700 : 400};
         const auto same = std::find_if(p.fonts_.begin(), p.fonts_.end(), [&](const FontStyle& g) {
             return g.family == style.family && g.pixelSize == style.pixelSize && g.weight == style.weight;
@@ -132,7 +139,7 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
     };
     std::vector<std::uint32_t> fontOf(shapes.fonts.size(), 0);
     for (std::size_t i = 0; i < shapes.fonts.size(); ++i) {
-        fontOf[i] = fontIndex(shapes.fonts[i], 1.0);
+        fontOf[i] = fontIndex(i, 1.0);
     }
     for (const sheet::picture::TextItem& t : shapes.texts) {
         const QString text =
@@ -150,7 +157,7 @@ std::shared_ptr<const ChartPicture> ChartPicture::fromShapes(const Shapes& shape
         item.shape = QRectF(t.x, t.y, std::max(0.0, sheet::picture::hundredths(t.fitWidth)), 0);
         item.first = static_cast<std::uint32_t>(p.texts_.size());
         p.texts_.push_back(text);
-        item.font = t.fontScale == 1 ? fontOf[t.font] : fontIndex(shapes.fonts[t.font], t.fontScale);
+        item.font = t.fontScale == 1 ? fontOf[t.font] : fontIndex(t.font, t.fontScale);
         item.anchor = t.anchor == 'm' ? Anchor::Middle : t.anchor == 'e' ? Anchor::End : Anchor::Start;
         // Generous box: glyphs are at most about one em wide, and reach an em and a half around the anchor.
         const double em = p.fonts_[item.font].pixelSize;

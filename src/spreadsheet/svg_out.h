@@ -104,8 +104,24 @@ class SvgOut {
         return *this;
     }
 
+    // Characters that go through as they are: most of any text, so they are copied a run at a time.
+    static bool passesThrough(unsigned char u, bool entities) {
+        return u > 0x20 && u != 0xEF && !(entities && (u == '&' || u == '<' || u == '>' || u == '"'));
+    }
+
     static void appendText(std::string& s, std::string_view t, bool keepBlanks, bool entities) {
         for (std::size_t i = 0; i < t.size(); ++i) {
+            std::size_t run = i;
+            while (run < t.size() && passesThrough(static_cast<unsigned char>(t[run]), entities)) {
+                ++run;
+            }
+            if (run > i) {
+                s.append(t.data() + i, run - i);
+                i = run;
+                if (i == t.size()) {
+                    break;
+                }
+            }
             const char ch = t[i];
             const auto u = static_cast<unsigned char>(ch);
             if (entities) {

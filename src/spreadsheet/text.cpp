@@ -4,18 +4,23 @@
 
 namespace rw::sheet::text {
 
-std::u16string toUtf16(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
+namespace {
+
+// Decodes UTF-8, handing each UTF-16 unit to `unit`; fails on anything that is not valid UTF-8.
+template <typename Unit>
+void decodeUtf8(std::string_view s, Unit&& unit) {
     std::size_t i = 0;
     const auto bad = [] { throw Failure("The text is not valid UTF-8"); };
     while (i < s.size()) {
         const auto b0 = static_cast<unsigned char>(s[i]);
+        if (b0 < 0x80) {  // ASCII, the usual case, straight through
+            unit(static_cast<char16_t>(b0));
+            ++i;
+            continue;
+        }
         std::uint32_t cp = 0;
         int extra = 0;
-        if (b0 < 0x80) {
-            cp = b0;
-        } else if (b0 >= 0xC2 && b0 < 0xE0) {
+        if (b0 >= 0xC2 && b0 < 0xE0) {
             cp = b0 & 0x1F;
             extra = 1;
         } else if (b0 >= 0xE0 && b0 < 0xF0) {
@@ -27,7 +32,7 @@ std::u16string toUtf16(std::string_view s) {
         } else {
             bad();
         }
-        if (extra > 0 && i + static_cast<std::size_t>(extra) >= s.size()) {
+        if (i + static_cast<std::size_t>(extra) >= s.size()) {
             bad();
         }
         for (int k = 1; k <= extra; ++k) {
@@ -43,18 +48,29 @@ std::u16string toUtf16(std::string_view s) {
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            unit(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            unit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            unit(static_cast<char16_t>(cp));
         }
         i += static_cast<std::size_t>(extra) + 1;
     }
+}
+
+}  // namespace
+
+std::u16string toUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    decodeUtf8(s, [&](char16_t u) { out.push_back(u); });
     return out;
 }
 
+// Counted without building the text: every box text of a filled chart is measured so.
 std::size_t utf16Length(std::string_view s) {
-    return toUtf16(s).size();
+    std::size_t units = 0;
+    decodeUtf8(s, [&](char16_t) { ++units; });
+    return units;
 }
 
 std::string toUtf8(std::u16string_view s) {

@@ -47,6 +47,7 @@ void SheetWriter::writeDimensions(RecordSink& s) {
 
 void SheetWriter::writeCells(RecordSink& s) {
     restartMergeSweep();
+    nextText_ = 0;
     // Blocks of up to 32 rows: their ROW records, then their cells.
     for (std::size_t b = 0; b < rows_.size();) {
         std::size_t e = b + 1;

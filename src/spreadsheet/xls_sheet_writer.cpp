@@ -100,14 +100,17 @@ void SheetWriter::collectRow(std::int32_t row, std::vector<OutCell>& out) {
         const bool hidden = area && (area->firstRow != row || area->firstColumn != v.column);
         c.xf = xfIndex(layout_, hidden ? ws_.effectiveStyleId(row, v.column) : v.style);
         if (v.kind == ValueKind::Text) {
-            std::string key(v.text);
-            auto [it, added] = sst_.emplace(key, static_cast<std::uint32_t>(sst_.size()));
-            if (added) {
-                sstList_.push_back(it->first);
-            }
-            c.sst = it->second;
             if (preparing_) {
+                std::string key(v.text);
+                auto [it, added] = sst_.emplace(key, static_cast<std::uint32_t>(sst_.size()));
+                if (added) {
+                    sstList_.push_back(it->first);
+                }
+                c.sst = it->second;
+                textSst_.push_back(c.sst);
                 ++sstTotal_;
+            } else {
+                c.sst = textSst_.at(nextText_++);  // the text cells come in the order prepare() met them
             }
         }
         out.push_back(c);

@@ -53,6 +53,8 @@ class SheetWriter {
     std::size_t nextMerge_ = 0;
     std::vector<std::uint32_t> activeMerges_;
     std::vector<std::vector<OutCell>> block_;  // the cells of up to 32 rows being written
+    std::vector<std::uint32_t> textSst_;       // each text cell's shared string, in the order of the cells
+    std::size_t nextText_ = 0;
     bool preparing_ = false;
     bool anyCell_ = false;
     std::size_t expectedBytes_ = 0;
