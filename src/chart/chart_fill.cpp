@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "chart/number_parse.h"
 
@@ -22,8 +23,12 @@ BoxTexts boxTextsFor(const ChartFill& fill, int generations, std::vector<family:
         family::BoxTextOptions options;
         options.hideLiving = fill.hideLiving;
         options.todayYear = fill.todayYear;
-        options.fits = [&mark](std::string_view text) { return fitsBox(std::string(text) + mark); };
-        boxes.emplace(a.number, family::boxText(people[static_cast<std::size_t>(a.person)], options) + mark);
+        options.fits = [&mark](std::string_view text) {
+            return mark.empty() ? fitsBox(text) : fitsBox(std::string(text) + mark);
+        };
+        std::string text = family::boxText(people[static_cast<std::size_t>(a.person)], options);
+        text += mark;
+        boxes.emplace(a.number, std::move(text));
     }
     return boxes;
 }

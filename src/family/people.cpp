@@ -27,6 +27,11 @@ bool valid(const FamilyFile& file, PersonIndex p) {
 
 std::string nameOf(const Person& person, std::size_t givenKept, bool withSuffix) {
     std::string name;
+    std::size_t room =
+        person.surname.size() + person.suffix.size() + 2;  // made once, for a chart's every box
+    for (const std::string& given : person.givenNames)
+        room += given.size() + 1;
+    name.reserve(room);
     auto add = [&](const std::string& part) {
         if (part.empty())
             return;
@@ -182,8 +187,12 @@ std::string boxText(const Person& person, const BoxTextOptions& options) {
     const std::string years = yearsText(person);
     auto compose = [&](std::size_t givenKept, bool withSuffix) {
         std::string text = nameOf(person, givenKept, withSuffix);
-        if (!years.empty())
-            text += (text.empty() ? "(" : " (") + years + ")";
+        if (!years.empty()) {
+            text.reserve(text.size() + years.size() + 3);
+            text += text.empty() ? "(" : " (";
+            text += years;
+            text += ')';
+        }
         return text;
     };
     std::size_t given = person.givenNames.size();
