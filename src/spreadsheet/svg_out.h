@@ -56,9 +56,32 @@ class SvgOut {
     }
     SvgOut& dec(double v) {
         char buf[32];
-        const double rounded = std::round(v * 100.0) / 100.0;
+        const double hundredths = std::round(v * 100.0);
+        if (std::fabs(hundredths) < 1e12) {
+            // The digits to_chars gives at two places, from the whole number of hundredths: a box text's
+            // four numbers are written this way 32,767 times for a filled chart. "-0" stays "-0".
+            char* p = buf;
+            if (std::signbit(hundredths)) {
+                *p++ = '-';
+            }
+            const auto whole = static_cast<std::int64_t>(std::fabs(hundredths));
+            p = std::to_chars(p, buf + sizeof buf, whole / 100).ptr;
+            if (const auto fraction = static_cast<int>(whole % 100); fraction != 0) {
+                *p++ = '.';
+                *p++ = static_cast<char>('0' + fraction / 10);
+                if (fraction % 10 != 0) {
+                    *p++ = static_cast<char>('0' + fraction % 10);
+                }
+            }
+            s.append(buf, p);
+            return wrote();
+        }
+        const double rounded = hundredths / 100.0;  // beyond any picture's size, or not a number
         auto [end, ec] = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, 2);
-        (void)ec;
+        if (ec != std::errc()) {  // too long written out in full: the shortest form, which always fits
+            s.append(buf, std::to_chars(buf, buf + sizeof buf, rounded).ptr);
+            return wrote();
+        }
         // Drop trailing zeros of the fraction, and the point itself when nothing is left.
         char* last = end;
         while (last > buf && last[-1] == '0') {

@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "spreadsheet/picture_sheets.h"
 #include "spreadsheet/range_picture.h"
+#include "spreadsheet/svg_out.h"
 
 namespace rw {
 namespace {
@@ -346,6 +347,19 @@ TEST(RangePictureText, EscapedFontsAlignmentsAndBlanks) {
     EXPECT_EQ(texts[2].attributes.value("font-family"), u"Tahoma, sans-serif");
     EXPECT_EQ(texts[3].content, "line one tab");
     EXPECT_EQ(texts[0].attributes.value("font-size"), u"13.33");  // 10 pt at 96 dots per inch
+}
+
+TEST(RangePictureText, NumbersKeepTwoPlacesAtMost) {
+    const std::pair<double, const char*> cases[] = {
+        {13.333333, "13.33"}, {2.0, "2"},          {0.05, "0.05"}, {1.5, "1.5"},
+        {0.125, "0.13"},      {-3.14159, "-3.14"}, {-0.001, "-0"}, {123456.789, "123456.79"},
+        {1e300, "1e+300"},  // too long for two places: still a number, not stray bytes
+    };
+    for (const auto& [value, text] : cases) {
+        sheet::svg::SvgOut out;
+        out.dec(value);
+        EXPECT_EQ(out.s, text) << value;
+    }
 }
 
 TEST(RangePicture, RangeOutsideTheSheetFails) {
