@@ -27,8 +27,8 @@ bool valid(const FamilyFile& file, PersonIndex p) {
 
 std::string nameOf(const Person& person, std::size_t givenKept, bool withSuffix) {
     std::string name;
-    std::size_t room =
-        person.surname.size() + person.suffix.size() + 2;  // made once, for a chart's every box
+    // The room is made once: a filled chart builds the names of all its boxes, most of them twice.
+    std::size_t room = person.surname.size() + person.suffix.size() + 2;
     for (const std::string& given : person.givenNames)
         room += given.size() + 1;
     name.reserve(room);
