@@ -45,19 +45,18 @@ for ((i = 0; i < turns; i++)); do
 done >"$work/runs"
 
 echo "$turns turns; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+declare -A medians  # "build step generations" -> seconds
 for b in 0 1; do
     echo "$([ "$b" = 0 ] && echo "$old" || echo "$new"):"
     while read -r step n; do
         mapfile -t times < <(awk -v b="$b" -v s="$step" -v n="$n" '$1 == b && $2 == s && $3 == n { print $4 }' "$work/runs")
         peak=$(awk -v b="$b" -v s="$step" -v n="$n" '$1 == b && $2 == s && $3 == n && $5 > m { m = $5 } END { print m }' "$work/runs")
-        fastest=$(printf '%s\n' "${times[@]}" | sort -g | head -n 1)
-        middle=$(median "${times[@]}")
-        echo "$middle" >"$work/median-$b-$step-$n"
-        awk -v s="$step" -v n="$n" -v m="$middle" -v f="$fastest" -v p="$peak" \
+        medians["$b $step $n"]=$(median "${times[@]}")
+        awk -v s="$step" -v n="$n" -v m="${medians["$b $step $n"]}" -v f="$(printf '%s\n' "${times[@]}" | sort -g | head -n 1)" -v p="$peak" \
             'BEGIN { printf "  %-7s %2s generations: median %.0f ms, fastest %.0f ms, peak %.0f MB\n", s, n, m * 1000, f * 1000, p }'
     done < <(awk -v b="$b" '$1 == b { print $2, $3 }' "$work/runs" | awk '!seen[$0]++')
-    if [ -f "$work/median-$b-filled-15" ] && [ -f "$work/median-$b-preview-15" ]; then
-        awk -v f="$(cat "$work/median-$b-filled-15")" -v p="$(cat "$work/median-$b-preview-15")" \
+    if [ -n "${medians["$b filled 15"]:-}" ] && [ -n "${medians["$b preview 15"]:-}" ]; then
+        awk -v f="${medians["$b filled 15"]}" -v p="${medians["$b preview 15"]}" \
             'BEGIN { printf "  the filled chart by the medians: %.2f times the blank one\n", f / p }'
     fi
 done
