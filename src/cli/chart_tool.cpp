@@ -16,8 +16,6 @@
 #include "cli/family_options.h"
 #include "cli/native_names.h"
 #include "cli/output_check.h"
-#include "cli/picture_file.h"
-#include "cli/print_file.h"
 #include "family/family.h"
 #include "platform/error_report.h"
 #include "platform/failure.h"
@@ -89,6 +87,17 @@ int failed(QTextStream& err, const QString& message) {
     return kExitFailed;
 }
 
+// The paper named on the command line ("a4" or "letter", in any case); nothing for any other name.
+std::optional<Paper> paperNamed(const QString& name) {
+    if (name.compare(QStringLiteral("a4"), Qt::CaseInsensitive) == 0) {
+        return Paper::A4;
+    }
+    if (name.compare(QStringLiteral("letter"), Qt::CaseInsensitive) == 0) {
+        return Paper::Letter;
+    }
+    return std::nullopt;
+}
+
 // The most generations a chart made from a family file shows by default: as many as an .xls sheet holds.
 constexpr int kMaxFamilyGenerations = 15;
 
@@ -142,9 +151,9 @@ chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
         } catch (const std::exception& e) {
             caught.problem = QString::fromUtf8(e.what());
         }
-        if (paper_) {
+        if (print_) {
             try {
-                caught.pages = printWorkbook(workbook, *paper_);
+                caught.pages = print_(workbook);
             } catch (const std::exception& e) {
                 caught.printProblem = QString::fromUtf8(e.what());
             }
@@ -160,7 +169,8 @@ chart::EngineFactory::PictureSink PictureCatcher::sink() {
 }
 
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear) {
+                 WorkbookCatcher& workbooks, const Drawing* drawing, QTextStream& out, QTextStream& err,
+                 int todayYear) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
     const QCommandLineOption nameOption(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
@@ -254,7 +264,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     }
     const bool wantPrint = parser.isSet(printOption);
     const QString print = parser.value(printOption);
-    const std::optional<QPageSize> paper =
+    const std::optional<Paper> paper =
         paperNamed(parser.isSet(paperOption) ? parser.value(paperOption) : QStringLiteral("a4"));
     if (!paper) {
         return usageError(
@@ -271,6 +281,10 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             (wantPicture && sameTarget(bytesFromArgument(print), bytesFromArgument(picture)))) {
             return usageError(err, QStringLiteral("--print names the same file as --output or --picture"));
         }
+    }
+
+    if ((wantPicture || wantPrint) && drawing == nullptr) {
+        return failed(err, QStringLiteral("this program draws no pictures or printed pages"));
     }
 
     // Every file is checked, by the bytes of its name, before the chart is made; none is replaced until all
@@ -336,7 +350,13 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
     pictures.take();
     workbooks.take();
-    workbooks.printOn(wantPrint ? paper : std::nullopt);
+    if (wantPrint) {
+        workbooks.printWith([drawing, paper = *paper](const sheet::Workbook& workbook) {
+            return drawing->pages(workbook, paper);
+        });
+    } else {
+        workbooks.printWith({});
+    }
     const chart::ChartFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
                                 todayYear};
     makeWorkbook(trap, factory, name, generations, output, wantPicture, fill, warnings);
@@ -365,7 +385,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             if (!taken) {
                 throw Failure("no picture was taken");
             }
-            pictureBytes = encodePicture(*taken, pictureFormatOf(picture));
+            pictureBytes = drawing->picture(*taken, picture);
         } catch (const std::exception& e) {
             return failed(err, QStringLiteral("cannot make the picture %1: %2; %3 was not written")
                                    .arg(picture, QString::fromUtf8(e.what()), output));

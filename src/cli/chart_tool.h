@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPageSize>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "chart/automation.h"
 #include "chart/excel_binding.h"
+#include "cli/drawing.h"
 #include "platform/seams.h"
 #include "spreadsheet/range_picture.h"
 
@@ -65,8 +66,9 @@ class WorkbookCatcher {
         QString printProblem;
     };
 
-    // From the next SaveAs on, the workbook is also printed on `paper`; nothing: it is not printed.
-    void printOn(std::optional<QPageSize> paper) { paper_ = std::move(paper); }
+    using Printer = std::function<QByteArray(const sheet::Workbook&)>;
+    // From the next SaveAs on, the workbook is also printed by `print`; an empty one: it is not printed.
+    void printWith(Printer print) { print_ = std::move(print); }
     void keep(std::vector<std::uint8_t> image) { caught_ = Caught{std::move(image), {}, {}, {}}; }
     // Hands over what the last SaveAs left and forgets it.
     std::optional<Caught> take();
@@ -74,16 +76,18 @@ class WorkbookCatcher {
     chart::EngineFactory::SaveSink sink();
 
   private:
-    std::optional<QPageSize> paper_;
+    Printer print_;
     std::optional<Caught> caught_;
 };
 
 // Runs the tool. `arguments` is the whole command line, the program name first (file names in it as
 // argumentFromBytes() gives them). Applications are created through `factory`, whose CopyPicture leaves its
-// pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. Results go to `out`, every
+// pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. The --picture and --print files
+// are drawn by `drawing`; without one, the tool refuses those options. Results go to `out`, every
 // complaint, warning and error report to `err`; `todayYear` is the year --hide-living judges the living by.
 // Returns the exit status.
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, QTextStream& out, QTextStream& err, int todayYear);
+                 WorkbookCatcher& workbooks, const Drawing* drawing, QTextStream& out, QTextStream& err,
+                 int todayYear);
 
 }  // namespace rw::cli

@@ -1,81 +1,38 @@
-#include <QDate>
-#include <QGuiApplication>
-#include <QStringList>
-#include <QTextStream>
-#include <csignal>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <memory>
-#include <string_view>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
-#include "chart/excel_binding.h"
-#include "chart/print_setup.h"
 #include "cli/chart_tool.h"
-#include "cli/native_names.h"
-#include "platform/safe_file.h"
+#include "cli/tool_main.h"
 
+// rootweave-chart. The runs that only write a workbook, the most common and the ones scripts make by the
+// thousand, run here without Qt's GUI library. A run that draws a picture or printed pages is handed whole,
+// with its command line, environment and process, to rootweave-chart-draw, installed at
+// ROOTWEAVE_DRAWING_TOOL relative to this program's folder.
 namespace {
 
-// Qt's note that the desktop session lacks a runtime folder (XDG_RUNTIME_DIR) means nothing to a tool
-// without windows and would land among the tool's own messages; it is dropped while the application
-// starts. Every other message goes through as usual.
-QtMessageHandler usualHandler = nullptr;
-
-void dropSessionNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && message.startsWith(QStringLiteral("QStandardPaths: "))) {
-        return;
+int handToDrawingTool(char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path tool = (self.parent_path() / ROOTWEAVE_DRAWING_TOOL).lexically_normal();
+    if (!error) {
+        ::execv(tool.c_str(), argv);
     }
-    if (usualHandler != nullptr) {
-        usualHandler(type, context, message);
-    } else {
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-    }
-}
-
-// Pictures and printed pages are drawn with Qt's text and painting, which need a GUI application. A run
-// without them starts the core application alone, without loading a platform and its fonts. When in doubt
-// (an argument that only looks like one of those options), the GUI application starts: it does everything.
-bool drawsPictures(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument.starts_with("--picture") || argument.starts_with("--print")) {
-            return true;
-        }
-    }
-    return false;
+    const int cause = error ? error.value() : errno;
+    std::fprintf(stderr, "rootweave-chart: cannot start %s, which draws pictures and printed pages: %s\n",
+                 error ? "rootweave-chart-draw" : tool.c_str(), std::strerror(cause));
+    return rw::cli::kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Stopped by Ctrl+C, kill or a closed terminal, the tool leaves no file behind; a file-size limit makes
-    // the write fail with "File too large", which is reported, instead of ending the tool unannounced.
-    rw::safefile::removeDraftsOnSignals();
-    std::signal(SIGXFSZ, SIG_IGN);
-    // The tool never shows a window, so a GUI application runs on the offscreen platform unless told
-    // otherwise.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (rw::cli::drawsPictures(argc, argv)) {
+        return handToDrawingTool(argv);
     }
-    usualHandler = qInstallMessageHandler(dropSessionNotes);
-    const std::unique_ptr<QCoreApplication> app = drawsPictures(argc, argv)
-                                                      ? std::make_unique<QGuiApplication>(argc, argv)
-                                                      : std::make_unique<QCoreApplication>(argc, argv);
-    qInstallMessageHandler(usualHandler);
-    QCoreApplication::setApplicationName(QStringLiteral("rootweave-chart"));
-    // The chart's face is registered when a picture or the printed pages are drawn, not for every run.
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    rw::cli::PictureCatcher pictures;
-    rw::cli::WorkbookCatcher workbooks;
-    rw::chart::EngineFactory factory(pictures.sink());
-    factory.setSaveAs(workbooks.sink());
-    factory.setNewSheetPageSetup(rw::chart::chartPageSetup());
-    factory.setPrintAreaOverUsedRange(true);
-    // The arguments as bytes: a file name that is not UTF-8 keeps its every byte.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << rw::cli::argumentFromBytes(argv[i]);
-    }
-    return rw::cli::runChartTool(arguments, factory, pictures, workbooks, out, err,
-                                 QDate::currentDate().year());
+    return rw::cli::runToolMain(argc, argv, nullptr);
 }

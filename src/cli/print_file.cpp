@@ -1,23 +1,17 @@
 #include "cli/print_file.h"
 
+#include <QPageSize>
+
 #include "chart/picture_clipboard.h"
 #include "preview/print_document.h"
 
 namespace rw::cli {
 
-std::optional<QPageSize> paperNamed(const QString& name) {
-    if (name.compare(QStringLiteral("a4"), Qt::CaseInsensitive) == 0) {
-        return QPageSize(QPageSize::A4);
-    }
-    if (name.compare(QStringLiteral("letter"), Qt::CaseInsensitive) == 0) {
-        return QPageSize(QPageSize::Letter);
-    }
-    return std::nullopt;
-}
-
-QByteArray printWorkbook(const sheet::Workbook& workbook, const QPageSize& paper) {
+QByteArray printWorkbook(const sheet::Workbook& workbook, Paper paper) {
     chart::registerPictureFonts();  // the pages' text in the chart's own face where the system lacks it
-    return preview::sheetPdf(workbook.sheet(0), paper, QStringLiteral("Ancestor chart"));
+    return preview::sheetPdf(workbook.sheet(0),
+                             QPageSize(paper == Paper::Letter ? QPageSize::Letter : QPageSize::A4),
+                             QStringLiteral("Ancestor chart"));
 }
 
 }  // namespace rw::cli

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPageSize>
-#include <QString>
-#include <optional>
 
+#include "cli/drawing.h"
 #include "spreadsheet/workbook.h"
 
 // rootweave-chart's --print FILE.pdf [--paper a4|letter]: the workbook's chart sheet, as SaveAs was given it,
@@ -12,10 +10,7 @@
 // written in, the pages come from the workbook itself.
 namespace rw::cli {
 
-// The paper named on the command line ("a4" or "letter", in any case); nothing for any other name.
-std::optional<QPageSize> paperNamed(const QString& name);
-
 // The printed pages of the first sheet of `workbook`, as PDF bytes. Throws Failure.
-QByteArray printWorkbook(const sheet::Workbook& workbook, const QPageSize& paper);
+QByteArray printWorkbook(const sheet::Workbook& workbook, Paper paper);
 
 }  // namespace rw::cli

@@ -14,6 +14,7 @@
 
 #include "cli/chart_tool.h"
 #include "cli/picture_file.h"
+#include "cli/qt_drawing.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/picture_sheets.h"
 #include "support/recording_automation.h"
@@ -41,6 +42,8 @@ struct Tool {
     test::RecordingFactory factory{world};
     PictureCatcher pictures;
     WorkbookCatcher workbooks;
+    QtDrawing qtDrawing;
+    const Drawing* drawing = &qtDrawing;
     // What CopyPicture leaves in `pictures`; the recording double draws nothing itself.
     std::optional<sheet::RangePicture> copied = smallChartPicture();
     QString out;
@@ -71,7 +74,7 @@ struct Tool {
         args.prepend(QStringLiteral("rootweave-chart"));
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return runChartTool(args, factory, pictures, workbooks, outStream, errStream, 2026);
+        return runChartTool(args, factory, pictures, workbooks, drawing, outStream, errStream, 2026);
     }
 };
 
@@ -317,6 +320,24 @@ TEST(CliPicture, WithoutPictureNothingIsPictured) {
     ASSERT_EQ(tool.run({"--generations", "2", "--name", "x", "--output", dir.filePath("a.xls")}), kExitOk);
     for (const std::string& effect : tool.world.effects()) {
         EXPECT_FALSE(effect.ends_with("CopyPicture()")) << effect;
+    }
+}
+
+// The tool built without Qt's painting hands such runs on; called with them all the same, it refuses them
+// before making anything.
+TEST(CliPicture, WithoutADrawingPicturesAndPagesAreRefused) {
+    for (const char* option : {"--picture", "--print"}) {
+        QTemporaryDir dir;
+        Tool tool;
+        tool.drawing = nullptr;
+        EXPECT_EQ(tool.run({"--generations", "2", "--name", "x", "--output", dir.filePath("a.xls"), option,
+                            dir.filePath("a.pdf")}),
+                  kExitFailed)
+            << option;
+        EXPECT_TRUE(tool.err.contains("this program draws no pictures or printed pages"))
+            << tool.err.toStdString();
+        EXPECT_TRUE(tool.world.effects().empty()) << option;
+        EXPECT_TRUE(QDir(dir.path()).isEmpty()) << option;
     }
 }
 

@@ -80,7 +80,8 @@ QString* Installed::installLog_ = nullptr;
 bool Installed::installed_ = false;
 
 TEST_F(Installed, PutsTheProgramsCursorEntryAndIconsInTheUsualFolders) {
-    for (const char* program : {"bin/rootweave", "bin/rootweave-chart"}) {
+    for (const char* program :
+         {"bin/rootweave", "bin/rootweave-chart", "libexec/rootweave/rootweave-chart-draw"}) {
         const QFileInfo file(at(program));
         EXPECT_TRUE(file.isFile() && file.isExecutable()) << program;
     }
