@@ -1,8 +1,6 @@
-#include <unistd.h>
+#include <dlfcn.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -10,29 +8,42 @@
 #include "cli/tool_main.h"
 
 // rootweave-chart. The runs that only write a workbook, the most common and the ones scripts make by the
-// thousand, run here without Qt's GUI library. A run that draws a picture or printed pages is handed whole,
-// with its command line, environment and process, to rootweave-chart-draw, installed at
-// ROOTWEAVE_DRAWING_TOOL relative to this program's folder.
+// thousand, run without Qt's GUI library. A run that draws a picture or printed pages first loads the
+// drawing module, which brings the GUI library with it; the module is installed at
+// ROOTWEAVE_DRAWING_MODULE relative to this program's folder.
 namespace {
 
-int handToDrawingTool(char** argv) {
+using DrawingEntry = const rw::cli::Drawing* (*)();
+
+const rw::cli::Drawing* loadDrawing() {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path tool = (self.parent_path() / ROOTWEAVE_DRAWING_TOOL).lexically_normal();
-    if (!error) {
-        ::execv(tool.c_str(), argv);
+    if (error) {
+        std::fprintf(stderr,
+                     "rootweave-chart: cannot find the module that draws pictures and printed pages: %s\n",
+                     error.message().c_str());
+        return nullptr;
     }
-    const int cause = error ? error.value() : errno;
-    std::fprintf(stderr, "rootweave-chart: cannot start %s, which draws pictures and printed pages: %s\n",
-                 error ? "rootweave-chart-draw" : tool.c_str(), std::strerror(cause));
-    return rw::cli::kExitFailed;
+    const std::filesystem::path module = (self.parent_path() / ROOTWEAVE_DRAWING_MODULE).lexically_normal();
+    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto entry = handle != nullptr
+                           ? reinterpret_cast<DrawingEntry>(::dlsym(handle, "rootweaveChartDrawing"))
+                           : nullptr;
+    if (entry == nullptr) {
+        std::fprintf(stderr,
+                     "rootweave-chart: cannot load the module that draws pictures and printed pages: %s\n",
+                     ::dlerror());
+        return nullptr;
+    }
+    return entry();  // the module stays loaded until the program ends
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (rw::cli::drawsPictures(argc, argv)) {
-        return handToDrawingTool(argv);
+    if (!rw::cli::drawsPictures(argc, argv)) {
+        return rw::cli::runToolMain(argc, argv, nullptr);
     }
-    return rw::cli::runToolMain(argc, argv, nullptr);
+    const rw::cli::Drawing* drawing = loadDrawing();
+    return drawing != nullptr ? rw::cli::runToolMain(argc, argv, drawing) : rw::cli::kExitFailed;
 }

@@ -233,22 +233,21 @@ TEST(ChartToolPictures, AnUnwritablePictureExitsNonZeroAndWritesNoWorkbook) {
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-// A run that draws is handed to rootweave-chart-draw, found from where the program file really is: through a
-// link it is found, while a copy of the program alone says what it cannot start and writes nothing.
-TEST(ChartToolPictures, TheDrawingProgramIsFoundThroughALinkAndMissedByACopy) {
+// A run that draws loads the drawing module from beside where the program file really is: through a link it
+// is found, while a copy of the program alone says what it cannot load and writes nothing.
+TEST(ChartToolPictures, TheDrawingModuleIsFoundThroughALinkAndMissedByACopy) {
     QTemporaryDir dir;
     const QString link = dir.filePath("linked-chart");
     const QString copy = dir.filePath("copied-chart");
     ASSERT_TRUE(QFile::link(QStringLiteral(ROOTWEAVE_CHART_TOOL), link));
     ASSERT_TRUE(QFile::copy(QStringLiteral(ROOTWEAVE_CHART_TOOL), copy));
-    const QStringList args{
-        "--generations",      "2", "--name", "x", "--output", dir.filePath("a.xls"), "--picture",
-        dir.filePath("a.svg")};
+    QStringList args{"--generations", "2", "--name", "x"};
+    args << "--output" << dir.filePath("a.xls") << "--picture" << dir.filePath("a.svg");
     const Result copied = runProcess(copy, args);
     EXPECT_EQ(copied.exitCode, 1);
-    EXPECT_TRUE(
-        copied.err.startsWith("rootweave-chart: cannot start ") &&
-        copied.err.contains("rootweave-chart-draw, which draws pictures and printed pages: No such file"))
+    EXPECT_TRUE(copied.err.startsWith(
+                    "rootweave-chart: cannot load the module that draws pictures and printed pages: ") &&
+                copied.err.contains("No such file"))
         << copied.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("a.xls")));
     const Result linked = runProcess(link, args);
