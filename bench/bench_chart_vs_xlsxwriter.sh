@@ -39,5 +39,5 @@ oc=$(median "$ours_cpu") ow=$(median "$ours_wall") tc=$(median "$theirs_cpu") tw
 echo "$generations generations, $pairs pairs in turns"
 echo "rootweave-chart .xls:     CPU ${oc} s, wall ${ow} s (median)"
 echo "libxlsxwriter (C, .xlsx): CPU ${tc} s, wall ${tw} s (median)"
-awk -v o="$oc" -v t="$tc" 'BEGIN { if (t > 0) printf "rootweave-chart CPU / libxlsxwriter CPU: %.2f\n", o / t }'
+awk -v o="$oc" -v t="$tc" 'BEGIN { if (t > 0) printf "rootweave-chart CPU / libxlsxwriter CPU: %.3f\n", o / t }'
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
