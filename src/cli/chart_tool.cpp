@@ -87,6 +87,9 @@ int failed(QTextStream& err, const QString& message) {
     return kExitFailed;
 }
 
+// Why a tool without its formats module refuses an .xlsx workbook, a picture or printed pages.
+const QString kXlsOnly = QStringLiteral("this program makes .xls workbooks only");
+
 // The paper named on the command line ("a4" or "letter", in any case); nothing for any other name.
 std::optional<Paper> paperNamed(const QString& name) {
     if (name.compare(QStringLiteral("a4"), Qt::CaseInsensitive) == 0) {
@@ -146,14 +149,22 @@ chart::EngineFactory::SaveSink WorkbookCatcher::sink() {
     return [this](const sheet::Workbook& workbook, const std::string& path) {
         Caught caught;
         try {
-            caught.image = sheet::hasXlsxEnding(path) ? sheet::encodeWorkbookAsXlsx(workbook)
-                                                      : sheet::encodeWorkbook(workbook);
+            if (!sheet::hasXlsxEnding(path)) {
+                caught.image = sheet::encodeWorkbook(workbook);
+            } else if (formats_ != nullptr) {
+                caught.image = formats_->xlsx(workbook);
+            } else {
+                throw Failure(kXlsOnly.toStdString());
+            }
         } catch (const std::exception& e) {
             caught.problem = QString::fromUtf8(e.what());
         }
-        if (print_) {
+        if (paper_) {
             try {
-                caught.pages = print_(workbook);
+                if (formats_ == nullptr) {
+                    throw Failure(kXlsOnly.toStdString());
+                }
+                caught.pages = formats_->pages(workbook, *paper_);
             } catch (const std::exception& e) {
                 caught.printProblem = QString::fromUtf8(e.what());
             }
@@ -169,7 +180,7 @@ chart::EngineFactory::PictureSink PictureCatcher::sink() {
 }
 
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, const Drawing* drawing, QTextStream& out, QTextStream& err,
+                 WorkbookCatcher& workbooks, const Formats* formats, QTextStream& out, QTextStream& err,
                  int todayYear) {
     QCommandLineParser parser;
     const QCommandLineOption generationsOption(QStringLiteral("generations"), QString(), QStringLiteral("N"));
@@ -283,8 +294,8 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
         }
     }
 
-    if ((wantPicture || wantPrint) && drawing == nullptr) {
-        return failed(err, QStringLiteral("this program draws no pictures or printed pages"));
+    if (formats == nullptr && (wantPicture || wantPrint || sheet::hasXlsxEnding(bytesFromArgument(output)))) {
+        return failed(err, kXlsOnly);
     }
 
     // Every file is checked, by the bytes of its name, before the chart is made; none is replaced until all
@@ -350,13 +361,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
     ErrorTrap trap(reports, chart::kCreateTemplateReportName);
     pictures.take();
     workbooks.take();
-    if (wantPrint) {
-        workbooks.printWith([drawing, paper = *paper](const sheet::Workbook& workbook) {
-            return drawing->pages(workbook, paper);
-        });
-    } else {
-        workbooks.printWith({});
-    }
+    workbooks.useFormats(formats, wantPrint ? paper : std::nullopt);
     const chart::ChartFill fill{familyFile ? &*familyFile : nullptr, person, parser.isSet(hideLivingOption),
                                 todayYear};
     makeWorkbook(trap, factory, name, generations, output, wantPicture, fill, warnings);
@@ -385,7 +390,7 @@ int runChartTool(const QStringList& arguments, automation::ObjectFactory& factor
             if (!taken) {
                 throw Failure("no picture was taken");
             }
-            pictureBytes = drawing->picture(*taken, picture);
+            pictureBytes = formats->picture(*taken, picture);
         } catch (const std::exception& e) {
             return failed(err, QStringLiteral("cannot make the picture %1: %2; %3 was not written")
                                    .arg(picture, QString::fromUtf8(e.what()), output));

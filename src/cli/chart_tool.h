@@ -5,13 +5,12 @@
 #include <QStringList>
 #include <QTextStream>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
 #include "chart/automation.h"
 #include "chart/excel_binding.h"
-#include "cli/drawing.h"
+#include "cli/formats.h"
 #include "platform/seams.h"
 #include "spreadsheet/range_picture.h"
 
@@ -66,9 +65,12 @@ class WorkbookCatcher {
         QString printProblem;
     };
 
-    using Printer = std::function<QByteArray(const sheet::Workbook&)>;
-    // From the next SaveAs on, the workbook is also printed by `print`; an empty one: it is not printed.
-    void printWith(Printer print) { print_ = std::move(print); }
+    // From the next SaveAs on, an .xlsx workbook is encoded by `formats` (without them, an .xlsx SaveAs
+    // leaves a problem), and when there is a `paper`, the workbook is also printed on it by `formats`.
+    void useFormats(const Formats* formats, std::optional<Paper> paper) {
+        formats_ = formats;
+        paper_ = paper;
+    }
     void keep(std::vector<std::uint8_t> image) { caught_ = Caught{std::move(image), {}, {}, {}}; }
     // Hands over what the last SaveAs left and forgets it.
     std::optional<Caught> take();
@@ -76,18 +78,19 @@ class WorkbookCatcher {
     chart::EngineFactory::SaveSink sink();
 
   private:
-    Printer print_;
+    const Formats* formats_ = nullptr;
+    std::optional<Paper> paper_;
     std::optional<Caught> caught_;
 };
 
 // Runs the tool. `arguments` is the whole command line, the program name first (file names in it as
 // argumentFromBytes() gives them). Applications are created through `factory`, whose CopyPicture leaves its
-// pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. The --picture and --print files
-// are drawn by `drawing`; without one, the tool refuses those options. Results go to `out`, every
-// complaint, warning and error report to `err`; `todayYear` is the year --hide-living judges the living by.
-// Returns the exit status.
+// pictures in `pictures` and whose SaveAs leaves the workbook in `workbooks`. An .xlsx workbook, the
+// --picture and the --print files are made by `formats`; without them, the tool makes .xls alone. Results go
+// to `out`, every complaint, warning and error report to `err`; `todayYear` is the year --hide-living judges
+// the living by. Returns the exit status.
 int runChartTool(const QStringList& arguments, automation::ObjectFactory& factory, PictureCatcher& pictures,
-                 WorkbookCatcher& workbooks, const Drawing* drawing, QTextStream& out, QTextStream& err,
+                 WorkbookCatcher& workbooks, const Formats* formats, QTextStream& out, QTextStream& err,
                  int todayYear);
 
 }  // namespace rw::cli

@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 
-#include "cli/drawing.h"
+#include "cli/formats.h"
 #include "spreadsheet/workbook.h"
 
 // rootweave-chart's --print FILE.pdf [--paper a4|letter]: the workbook's chart sheet, as SaveAs was given it,

@@ -12,6 +12,7 @@
 #include "cli/chart_tool.h"
 #include "cli/native_names.h"
 #include "platform/safe_file.h"
+#include "spreadsheet/xlsx_writer.h"
 
 namespace rw::cli {
 
@@ -45,7 +46,16 @@ bool drawsPictures(int argc, char** argv) {
     return false;
 }
 
-int runToolMain(int argc, char** argv, const Drawing* drawing) {
+bool needsFormats(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (sheet::hasXlsxEnding(argv[i])) {
+            return true;
+        }
+    }
+    return drawsPictures(argc, argv);
+}
+
+int runToolMain(int argc, char** argv, const Formats* formats) {
     // Stopped by Ctrl+C, kill or a closed terminal, the tool leaves no file behind; a file-size limit makes
     // the write fail with "File too large", which is reported, instead of ending the tool unannounced.
     safefile::removeDraftsOnSignals();
@@ -58,8 +68,8 @@ int runToolMain(int argc, char** argv, const Drawing* drawing) {
     // Pictures and printed pages are drawn with Qt's text and painting, which need a GUI application. A run
     // without them starts the core application alone, without loading a platform and its fonts.
     usualHandler = qInstallMessageHandler(dropSessionNotes);
-    const std::unique_ptr<QCoreApplication> app = drawing != nullptr && drawsPictures(argc, argv)
-                                                      ? drawing->application(argc, argv)
+    const std::unique_ptr<QCoreApplication> app = formats != nullptr && drawsPictures(argc, argv)
+                                                      ? formats->application(argc, argv)
                                                       : std::make_unique<QCoreApplication>(argc, argv);
     qInstallMessageHandler(usualHandler);
     QCoreApplication::setApplicationName(QStringLiteral("rootweave-chart"));
@@ -77,7 +87,7 @@ int runToolMain(int argc, char** argv, const Drawing* drawing) {
     for (int i = 0; i < argc; ++i) {
         arguments << argumentFromBytes(argv[i]);
     }
-    return runChartTool(arguments, factory, pictures, workbooks, drawing, out, err,
+    return runChartTool(arguments, factory, pictures, workbooks, formats, out, err,
                         QDate::currentDate().year());
 }
 

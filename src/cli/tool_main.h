@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/drawing.h"
+#include "cli/formats.h"
 
 // The whole run of rootweave-chart from its command line: what both of its programs' main() do.
 namespace rw::cli {
@@ -9,8 +9,12 @@ namespace rw::cli {
 // like --picture or --print), it does.
 bool drawsPictures(int argc, char** argv);
 
-// Runs the tool on the process's own command line and returns its exit status. `drawing` draws pictures
-// and pages; without one, a run that asks for them is refused.
-int runToolMain(int argc, char** argv, const Drawing* drawing);
+// Whether the run needs more formats than .xls: it draws, or an argument (the output, as far as anyone can
+// tell before the command line is read) ends in .xlsx.
+bool needsFormats(int argc, char** argv);
+
+// Runs the tool on the process's own command line and returns its exit status. `formats` makes .xlsx
+// workbooks, pictures and pages; without them, a run that asks for them is refused.
+int runToolMain(int argc, char** argv, const Formats* formats);
 
 }  // namespace rw::cli

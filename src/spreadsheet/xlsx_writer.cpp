@@ -400,17 +400,6 @@ class XlsxExporter {
 
 }  // namespace
 
-bool hasXlsxEnding(std::string_view fileName) {
-    constexpr std::string_view kEnding = ".xlsx";
-    if (fileName.size() < kEnding.size()) {
-        return false;
-    }
-    const std::string_view tail = fileName.substr(fileName.size() - kEnding.size());
-    return std::equal(tail.begin(), tail.end(), kEnding.begin(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
-}
-
 void checkXlsxExport(const Workbook& wb) {
     if (wb.sheetCount() == 0) {
         refuse("it has no sheet");

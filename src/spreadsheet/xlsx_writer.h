@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -18,8 +19,18 @@
 // default font are exactly the widths the .xls file stores.
 namespace rw::sheet {
 
-// True when the name ends in ".xlsx", in any mix of upper and lower case.
-bool hasXlsxEnding(std::string_view fileName);
+// True when the name ends in ".xlsx", in any mix of upper and lower case. (Inline: a program that only asks
+// this need not link libxlsxwriter.)
+inline bool hasXlsxEnding(std::string_view fileName) {
+    constexpr std::string_view kEnding = ".xlsx";
+    if (fileName.size() < kEnding.size()) {
+        return false;
+    }
+    const std::string_view tail = fileName.substr(fileName.size() - kEnding.size());
+    return std::equal(tail.begin(), tail.end(), kEnding.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
 
 // Refuses, with a Failure that says what and where, a workbook the .xlsx format cannot hold: a text over
 // 32,767 characters, a number that is infinite or not a number, a page header or footer over 255

@@ -233,26 +233,33 @@ TEST(ChartToolPictures, AnUnwritablePictureExitsNonZeroAndWritesNoWorkbook) {
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-// A run that draws loads the drawing module from beside where the program file really is: through a link it
-// is found, while a copy of the program alone says what it cannot load and writes nothing.
-TEST(ChartToolPictures, TheDrawingModuleIsFoundThroughALinkAndMissedByACopy) {
+// A run that writes .xlsx or draws loads the formats module from beside where the program file really is:
+// through a link it is found, while a copy of the program alone says what it cannot load and writes
+// nothing. The copy still writes .xls.
+TEST(ChartToolPictures, TheFormatsModuleIsFoundThroughALinkAndMissedByACopy) {
     QTemporaryDir dir;
     const QString link = dir.filePath("linked-chart");
     const QString copy = dir.filePath("copied-chart");
     ASSERT_TRUE(QFile::link(QStringLiteral(ROOTWEAVE_CHART_TOOL), link));
     ASSERT_TRUE(QFile::copy(QStringLiteral(ROOTWEAVE_CHART_TOOL), copy));
-    QStringList args{"--generations", "2", "--name", "x"};
-    args << "--output" << dir.filePath("a.xls") << "--picture" << dir.filePath("a.svg");
-    const Result copied = runProcess(copy, args);
-    EXPECT_EQ(copied.exitCode, 1);
-    EXPECT_TRUE(copied.err.startsWith(
-                    "rootweave-chart: cannot load the module that draws pictures and printed pages: ") &&
-                copied.err.contains("No such file"))
-        << copied.err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("a.xls")));
-    const Result linked = runProcess(link, args);
-    EXPECT_EQ(linked.exitCode, 0) << linked.err.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("a.xls")) && QFileInfo::exists(dir.filePath("a.svg")));
+    const QStringList base{"--generations", "2", "--name", "x", "--output"};
+    for (const QStringList& files :
+         {QStringList{dir.filePath("a.xlsx")},
+          QStringList{dir.filePath("a.xls"), "--picture", dir.filePath("a.svg")}}) {
+        const Result copied = runProcess(copy, base + files);
+        EXPECT_EQ(copied.exitCode, 1);
+        EXPECT_TRUE(copied.err.startsWith("rootweave-chart: cannot load the module for .xlsx workbooks, "
+                                          "pictures and printed pages: ") &&
+                    copied.err.contains("No such file"))
+            << copied.err.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoSymLinks).size(), 1);  // the copy
+        const Result linked = runProcess(link, base + files);
+        EXPECT_EQ(linked.exitCode, 0) << linked.err.toStdString();
+        for (const QString& file : files.filter(dir.path())) {
+            EXPECT_TRUE(QFile::remove(file)) << file.toStdString();
+        }
+    }
+    EXPECT_EQ(runProcess(copy, base + QStringList{dir.filePath("b.xls")}).exitCode, 0);
 }
 
 }  // namespace

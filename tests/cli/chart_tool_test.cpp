@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/all_formats.h"
 #include "cli/chart_tool.h"
 #include "cli/picture_file.h"
-#include "cli/qt_drawing.h"
 #include "platform/safe_file.h"
 #include "spreadsheet/picture_sheets.h"
 #include "support/recording_automation.h"
@@ -42,8 +42,8 @@ struct Tool {
     test::RecordingFactory factory{world};
     PictureCatcher pictures;
     WorkbookCatcher workbooks;
-    QtDrawing qtDrawing;
-    const Drawing* drawing = &qtDrawing;
+    AllFormats allFormats;
+    const Formats* formats = &allFormats;
     // What CopyPicture leaves in `pictures`; the recording double draws nothing itself.
     std::optional<sheet::RangePicture> copied = smallChartPicture();
     QString out;
@@ -74,7 +74,7 @@ struct Tool {
         args.prepend(QStringLiteral("rootweave-chart"));
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return runChartTool(args, factory, pictures, workbooks, drawing, outStream, errStream, 2026);
+        return runChartTool(args, factory, pictures, workbooks, formats, outStream, errStream, 2026);
     }
 };
 
@@ -323,21 +323,24 @@ TEST(CliPicture, WithoutPictureNothingIsPictured) {
     }
 }
 
-// The tool built without Qt's painting hands such runs on; called with them all the same, it refuses them
-// before making anything.
-TEST(CliPicture, WithoutADrawingPicturesAndPagesAreRefused) {
-    for (const char* option : {"--picture", "--print"}) {
+// The program loads its formats module for these runs; called without it all the same, the tool refuses
+// them before making anything.
+TEST(CliPicture, WithoutTheFormatsXlsxPicturesAndPagesAreRefused) {
+    const std::vector<QStringList> runs{{"--output", "a.XLSX"},
+                                        {"--output", "a.xls", "--picture", "a.svg"},
+                                        {"--output", "a.xls", "--print", "a.pdf"}};
+    for (const QStringList& files : runs) {
         QTemporaryDir dir;
         Tool tool;
-        tool.drawing = nullptr;
-        EXPECT_EQ(tool.run({"--generations", "2", "--name", "x", "--output", dir.filePath("a.xls"), option,
-                            dir.filePath("a.pdf")}),
-                  kExitFailed)
-            << option;
-        EXPECT_TRUE(tool.err.contains("this program draws no pictures or printed pages"))
-            << tool.err.toStdString();
-        EXPECT_TRUE(tool.world.effects().empty()) << option;
-        EXPECT_TRUE(QDir(dir.path()).isEmpty()) << option;
+        tool.formats = nullptr;
+        QStringList args{"--generations", "2", "--name", "x"};
+        for (const QString& part : files) {
+            args << (part.startsWith("--") ? part : dir.filePath(part));
+        }
+        EXPECT_EQ(tool.run(args), kExitFailed) << files.join(' ').toStdString();
+        EXPECT_TRUE(tool.err.contains("this program makes .xls workbooks only")) << tool.err.toStdString();
+        EXPECT_TRUE(tool.world.effects().empty());
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
     }
 }
 

@@ -84,7 +84,7 @@ TEST_F(Installed, PutsTheProgramsCursorEntryAndIconsInTheUsualFolders) {
         const QFileInfo file(at(program));
         EXPECT_TRUE(file.isFile() && file.isExecutable()) << program;
     }
-    EXPECT_TRUE(QFileInfo(at(ROOTWEAVE_DRAWING_MODULE)).isFile());
+    EXPECT_TRUE(QFileInfo(at(ROOTWEAVE_FORMATS_MODULE)).isFile());
     // The hover cursor where the program looks for it: beside the executable.
     EXPECT_EQ(readFile(at("bin/HAND-M.CUR")),
               readFile(QStringLiteral(ROOTWEAVE_SOURCE_DIR "/resources/HAND-M.CUR")));
